@@ -1,0 +1,203 @@
+// internal.h - what the library's source files share and callers never see:
+// the node data record, the process-wide settings and tables, the parser
+// state and tokens, and a few helpers.
+#ifndef XMLPARSER_INTERNAL_H
+#define XMLPARSER_INTERNAL_H
+
+#include "xmlParser.h"
+
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+// ---------------------------------------------------------------------------
+// Document model
+// ---------------------------------------------------------------------------
+
+// The node data record.  Every array pointer is null until the first record
+// of its kind is added; an array always has room for at least its count.
+//
+// `children` holds one pointer per child; each slot holds one reference to
+// the child's node data, exactly like a handle (a handle is one pointer), but
+// stored as a plain pointer so that arrays can be grown with realloc and
+// moved with memmove.
+struct XMLNode::XMLNodeDataTag {
+    char* name;                 // owned; null for a nameless node
+    int childCount;
+    int textCount;
+    int clearCount;
+    int attributeCount;
+    char declarationFlag;       // set once at creation
+    XMLNodeDataTag* parent;     // not owned, not counted; null for a root
+    XMLNodeDataTag** children;  // each slot holds one reference
+    char** texts;               // owned strings
+    XMLClear* clears;           // values owned, delimiters never
+    XMLAttribute* attributes;   // names and values owned
+    int* order;                 // index * 4 + kind, in document order
+    int referenceCount;         // handles, plus the parent's slot
+};
+
+namespace xml_internal {
+
+using NodeData = XMLNode::XMLNodeDataTag;
+
+
+// Opens the handle's protected machinery to the library's own free functions
+// and to its tests.  Construct one from a handle (it then shares the node,
+// like any copy) to call the internal workers on it.
+struct NodeAccess : XMLNode {
+    NodeAccess() {}
+    NodeAccess(const XMLNode& node) : XMLNode(node) {}
+    explicit NodeAccess(NodeData* data) : XMLNode(data) {}
+
+    // The node data of any handle (null for the empty node).
+    static NodeData* data(const XMLNode& node) { return node.*(&NodeAccess::nodeData); }
+    // A new handle on node data (retains it).
+    static XMLNode handle(NodeData* data) { return XMLNode(NodeAccess(data)); }
+
+    using XMLNode::nodeData;
+    using XMLNode::emptyTheNode;
+    using XMLNode::exactMemory;
+    using XMLNode::removeOrderElement;
+    using XMLNode::detachFromParent;
+    using XMLNode::addToOrder;
+    using XMLNode::addChild_priv;
+    using XMLNode::addAttribute_priv;
+    using XMLNode::addText_priv;
+    using XMLNode::addClear_priv;
+    using XMLNode::indexText;
+    using XMLNode::indexClear;
+    using XMLNode::ParseXMLElement;
+    using XMLNode::maybeAddTxT;
+    using XMLNode::parseClearTag;
+    using XMLNode::CreateXMLStringR;
+};
+
+// Number of order entries (child nodes, texts and clear tags) of a node.
+inline int orderCount(const NodeData* d) {
+    return d->childCount + d->textCount + d->clearCount;
+}
+
+// Frees a string the library owns (stored as const char* in the public
+// attribute and clear-tag records).
+inline void freeOwned(const char* s) { std::free(const_cast<char*>(s)); }
+
+// Resizes `p` to `count` records of `size` bytes; returns null (leaving `p`
+// untouched) on overflow or exhaustion.  A count of 0 is never asked for.
+inline void* resizeArray(void* p, size_t count, size_t size) {
+    if (count == 0 || count > SIZE_MAX / size) return nullptr;
+    return std::realloc(p, count * size);
+}
+
+// The default clear-tag delimiters: the first row of XMLClearTags.
+extern const char* const cdataOpen;   // "<![CDATA["
+extern const char* const cdataClose;  // "]]>"
+
+}  // namespace xml_internal
+
+// ---------------------------------------------------------------------------
+// Settings, character tables and vocabulary
+// ---------------------------------------------------------------------------
+
+namespace xml_internal {
+
+// Process-wide settings, fixed at load (UTF-8, all three flags set) and
+// changed only by XMLNode::setGlobalOptions.
+extern XMLNode::XMLCharEncoding characterEncoding;
+extern const unsigned char* XML_ByteTable;  // always the table of characterEncoding
+extern char guessWideCharChars;
+extern char dropWhiteSpace;
+extern char removeCommentsInMiddleOfText;
+
+// Character-length tables, indexed by a character's first byte: 0 for the
+// zero byte, otherwise the number of bytes the character occupies (1 to 4).
+extern const unsigned char XML_utf8ByteTable[256];
+extern const unsigned char XML_legacyByteTable[256];
+extern const unsigned char XML_sjisByteTable[256];
+extern const unsigned char XML_gb2312ByteTable[256];
+extern const unsigned char XML_gbk_big5_ByteTable[256];
+
+// The kinds of verbatim sections, ended by a row whose open string is null.
+struct ClearTagRow {
+    const char* open;
+    int openLength;
+    const char* close;
+};
+extern const ClearTagRow XMLClearTags[];  // CDATA, DOCTYPE, comment, PRE, end
+extern const char* const docTypeEnd;      // "]>"
+
+// The named character entities, ended by a row whose entity string is null.
+struct EntityRow {
+    const char* entity;
+    int length;
+    char character;
+};
+extern const EntityRow XMLEntities[];
+
+// White space is exactly space, line feed, carriage return and TAB.
+inline bool isWhiteSpace(unsigned char c) {
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+}
+
+}  // namespace xml_internal
+
+// ---------------------------------------------------------------------------
+// Parser internals
+// ---------------------------------------------------------------------------
+
+namespace xml_internal {
+
+// The parser state: one record per parse.
+struct XML {
+    const char* document;       // the whole text, zero-terminated; not owned
+    const char* pendingText;    // start of the not yet stored text, or null
+    int index;                  // offset of the next byte the tokenizer reads
+    int warningIndex;           // `index` when the last warning was recorded
+    XMLError error;             // result so far
+    const char* pendingEndTag;  // name of an end tag offered to ancestors
+    int pendingEndTagLength;    // non-zero exactly while one is pending
+    int atTopLevel;             // non-zero until the first element parse
+};
+
+enum XMLTokenTypeTag {
+    textToken = 0,
+    quotedTextToken = 1,
+    openAngleToken = 2,
+    closingTagToken = 3,
+    closeAngleToken = 4,
+    equalsToken = 5,
+    declarationToken = 6,
+    emptyElementEndToken = 7,
+    clearTagToken = 8,
+    endOfTextToken = 9
+};
+
+struct TokenRef {
+    const ClearTagRow* clearTag;  // the matched row of a clearTagToken, else null
+    const char* start;            // the token's first byte; null at the end
+};
+
+// Decodes the first `length` bytes of `source` (character entities and
+// numeric references) into a new heap string; null on a decoding error (the
+// code goes into state->error) or for a null source.
+char* fromXMLString(const char* source, int length, XML* state);
+
+// 0 when the stored tag name stands as a whole name at `text`, else 1.
+char myTagCompare(const char* name, const char* text);
+
+// Whether `length` bytes look like text in 32-bit wide characters.
+char myIsTextWideChar(const void* buffer, int length);
+
+// The zero-terminated wide string converted to the locale's multibyte
+// encoding, as a new heap string; null when a character cannot be converted.
+char* myWideCharToMultiByte(const wchar_t* text);
+
+}  // namespace xml_internal
+
+// ---------------------------------------------------------------------------
+// Output internals
+// ---------------------------------------------------------------------------
+
+#endif  // XMLPARSER_INTERNAL_H

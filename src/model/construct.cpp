@@ -1,0 +1,283 @@
+// construct.cpp - adding content to a node: the growth policy of every array,
+// the insertion into the order array, the adders, and moving nodes.
+#include "internal.h"
+
+using namespace xml_internal;
+
+namespace {
+
+// Grows a kind's array for one more record (growth step m, n records now):
+// a null array gets room for m records (1 when m is 0); otherwise it is
+// resized to n + 1 + m records when m is 0 or n + 1 is a multiple of m.
+// Returns the array, or null when memory runs out (the old array is intact).
+void* growKindArray(void* array, int m, int n, size_t recordSize) {
+    if (!array) return std::malloc((m ? static_cast<size_t>(m) : 1) * recordSize);
+    if (m == 0 || (n + 1) % m == 0)
+        return resizeArray(array, static_cast<size_t>(n) + 1 + static_cast<size_t>(m), recordSize);
+    return array;
+}
+
+// Grows the order array for one more entry, 3 * m entries at a time.
+bool growOrder(NodeData* d, int m) {
+    const int t = orderCount(d);
+    const size_t step = 3 * static_cast<size_t>(m);
+    void* o;
+    if (!d->order)
+        o = std::malloc((m ? step : 1) * sizeof(int));
+    else if (m == 0 || (static_cast<size_t>(t) + 1) % step == 0)
+        o = resizeArray(d->order, static_cast<size_t>(t) + 1 + step, sizeof(int));
+    else
+        o = d->order;
+    if (!o) return false;
+    d->order = static_cast<int*>(o);
+    return true;
+}
+
+// Places a new item of kind k in a node whose arrays already have room for
+// it: picks its index in the kind's array (moving later records of the kind
+// up and renumbering their order entries), and writes its order entry at the
+// requested position (appending when the position is negative or past the
+// end).  Returns the index at which the caller stores the record.
+int placeItem(NodeData* d, int position, int n, void* array, size_t recordSize,
+              XMLElementType k) {
+    const int t = orderCount(d);
+    int* o = d->order;
+    if (position < 0 || position >= t) {
+        o[t] = (n << 2) + k;
+        return n;
+    }
+    int index = n;
+    for (int i = position; i < t; i++) {
+        if ((o[i] & 3) == k) {
+            index = o[i] >> 2;
+            for (int j = i; j < t; j++)
+                if ((o[j] & 3) == k) o[j] += 4;
+            char* a = static_cast<char*>(array);
+            std::memmove(a + (index + 1) * recordSize, a + index * recordSize,
+                         static_cast<size_t>(n - index) * recordSize);
+            break;
+        }
+    }
+    std::memmove(o + position + 1, o + position, static_cast<size_t>(t - position) * sizeof(int));
+    o[position] = (index << 2) + k;
+    return index;
+}
+
+// Whether `x` is `d` itself or one of its ancestors.
+bool isSelfOrAncestor(const NodeData* x, const NodeData* d) {
+    for (; d; d = d->parent)
+        if (d == x) return true;
+    return false;
+}
+
+}  // namespace
+
+// On exhaustion of memory the node is left as it was (the order array may
+// have gained room, which is harmless) and null is returned; the caller then
+// stores nothing and frees what it was handed.
+void* XMLNode::addToOrder(int growthStep, int* position, int count, void* array, int recordSize,
+                          XMLElementType kind) {
+    if (count == INT_MAX || orderCount(nodeData) == INT_MAX) return nullptr;
+    if (!growOrder(nodeData, growthStep)) return nullptr;
+    void* grown = growKindArray(array, growthStep, count, static_cast<size_t>(recordSize));
+    if (!grown) return nullptr;
+    *position = placeItem(nodeData, *position, count, grown, static_cast<size_t>(recordSize), kind);
+    return grown;
+}
+
+// ---------------------------------------------------------------------------
+// Workers
+// ---------------------------------------------------------------------------
+
+XMLAttribute* XMLNode::addAttribute_priv(int growthStep, char* name, char* value) {
+    if (!name) {
+        std::free(value);
+        return &emptyXMLAttribute;
+    }
+    if (!nodeData || nodeData->attributeCount == INT_MAX) {
+        std::free(name);
+        std::free(value);
+        return &emptyXMLAttribute;
+    }
+    const int n = nodeData->attributeCount;
+    void* a = growKindArray(nodeData->attributes, growthStep, n, sizeof(XMLAttribute));
+    if (!a) {
+        std::free(name);
+        std::free(value);
+        return &emptyXMLAttribute;
+    }
+    nodeData->attributes = static_cast<XMLAttribute*>(a);
+    XMLAttribute* r = nodeData->attributes + n;
+    r->name = name;
+    r->value = value;
+    nodeData->attributeCount = n + 1;
+    return r;
+}
+
+const char* XMLNode::addText_priv(int growthStep, char* text, int position) {
+    if (!text) return nullptr;
+    if (!nodeData) {
+        std::free(text);
+        return nullptr;
+    }
+    void* a = addToOrder(growthStep, &position, nodeData->textCount, nodeData->texts,
+                         sizeof(char*), elementText);
+    if (!a) {
+        std::free(text);
+        return nullptr;
+    }
+    nodeData->texts = static_cast<char**>(a);
+    nodeData->texts[position] = text;
+    nodeData->textCount++;
+    return text;
+}
+
+XMLClear* XMLNode::addClear_priv(int growthStep, char* value, const char* openTag,
+                                 const char* closeTag, int position) {
+    if (!value) return &emptyXMLClear;
+    if (!nodeData) {
+        std::free(value);
+        return &emptyXMLClear;
+    }
+    void* a = addToOrder(growthStep, &position, nodeData->clearCount, nodeData->clears,
+                         sizeof(XMLClear), elementClear);
+    if (!a) {
+        std::free(value);
+        return &emptyXMLClear;
+    }
+    nodeData->clears = static_cast<XMLClear*>(a);
+    XMLClear* r = nodeData->clears + position;
+    r->value = value;
+    r->openTag = openTag ? openTag : cdataOpen;
+    r->closeTag = closeTag ? closeTag : cdataClose;
+    nodeData->clearCount++;
+    return r;
+}
+
+XMLNode XMLNode::addChild_priv(int growthStep, char* name, char isDeclaration, int position) {
+    if (!name) return XMLNode();
+    if (!nodeData) {
+        std::free(name);
+        return XMLNode();
+    }
+    // The child's record is created before anything is placed, so that an
+    // exhaustion of memory at either step leaves this node unchanged.
+    XMLNode child(nodeData, name, isDeclaration);
+    if (!child.nodeData) return XMLNode();
+    void* a = addToOrder(growthStep, &position, nodeData->childCount, nodeData->children,
+                         sizeof(XMLNodeDataTag*), elementChildNode);
+    if (!a) {
+        child.nodeData->parent = nullptr;
+        return XMLNode();  // `child` releases the new record
+    }
+    nodeData->children = static_cast<XMLNodeDataTag**>(a);
+    nodeData->children[position] = child.nodeData;
+    child.nodeData->referenceCount++;  // the slot's reference
+    nodeData->childCount++;
+    return child;
+}
+
+// ---------------------------------------------------------------------------
+// Public adders: owning variants and copying variants, growth step 0
+// ---------------------------------------------------------------------------
+
+XMLAttribute* XMLNode::addAttribute_WOSD(char* name, char* value) {
+    return addAttribute_priv(0, name, value);
+}
+
+XMLAttribute* XMLNode::addAttribute(const char* name, const char* value) {
+    if (!name) return &emptyXMLAttribute;
+    char* n = stringDup(name);
+    char* v = stringDup(value);
+    if (!n || (value && !v)) {
+        std::free(n);
+        std::free(v);
+        return &emptyXMLAttribute;
+    }
+    return addAttribute_priv(0, n, v);
+}
+
+const char* XMLNode::addText_WOSD(char* text, int position) {
+    return addText_priv(0, text, position);
+}
+
+const char* XMLNode::addText(const char* text, int position) {
+    if (!text || !nodeData) return nullptr;
+    return addText_priv(0, stringDup(text), position);
+}
+
+XMLClear* XMLNode::addClear_WOSD(char* value, const char* openTag, const char* closeTag,
+                                 int position) {
+    return addClear_priv(0, value, openTag, closeTag, position);
+}
+
+XMLClear* XMLNode::addClear(const char* value, const char* openTag, const char* closeTag,
+                            int position) {
+    if (!value || !nodeData) return &emptyXMLClear;
+    return addClear_priv(0, stringDup(value), openTag, closeTag, position);
+}
+
+XMLNode XMLNode::addChild_WOSD(char* name, char isDeclaration, int position) {
+    return addChild_priv(0, name, isDeclaration, position);
+}
+
+XMLNode XMLNode::addChild(const char* name, char isDeclaration, int position) {
+    if (!name || !nodeData) return XMLNode();
+    return addChild_priv(0, stringDup(name), isDeclaration, position);
+}
+
+// ---------------------------------------------------------------------------
+// Moving an existing node
+// ---------------------------------------------------------------------------
+
+// Attaches the node data `x` (as a whole, whatever its name) to `d` at
+// `position`.  The room is made before `x` leaves its old parent, so an
+// exhaustion of memory changes nothing.  Returns false in that case.
+//
+// A node moved within its own parent is taken out before the position is
+// read, as for every other move: the position counts the parent's contents
+// without the moved node, so the node ends up exactly at that position.
+static bool attachNode(NodeData* d, NodeData* x, int position) {
+    const int n = d->childCount;
+    const int t = orderCount(d);
+    if (n == INT_MAX || t == INT_MAX) return false;
+    void* c = resizeArray(d->children, static_cast<size_t>(n) + 1, sizeof(NodeData*));
+    if (!c) return false;
+    d->children = static_cast<NodeData**>(c);
+    void* o = resizeArray(d->order, static_cast<size_t>(t) + 1, sizeof(int));
+    if (!o) return false;
+    d->order = static_cast<int*>(o);
+
+    if (x->parent) {
+        NodeAccess::detachFromParent(x);  // the old slot's reference moves to the new slot
+    } else {
+        x->referenceCount++;  // the new slot's reference
+    }
+    x->parent = d;
+    int index = placeItem(d, position, d->childCount, d->children, sizeof(NodeData*),
+                          elementChildNode);
+    d->children[index] = x;
+    d->childCount++;
+    return true;
+}
+
+// Attaching a node under itself or one of its own descendants (directly, or
+// through a nameless node whose children would move) would make a cycle: it
+// is refused, nothing changes, and the empty node is returned.
+//
+// The children of a nameless node are moved one by one, each as a whole: a
+// child that is itself nameless is moved as a node (with its own contents)
+// rather than being taken apart, so the move always ends and loses nothing.
+XMLNode XMLNode::addChild(XMLNode x, int position) {
+    if (!x.nodeData || !nodeData) return x;
+    if (isSelfOrAncestor(x.nodeData, nodeData)) return XMLNode();
+    if (!x.nodeData->name) {
+        while (x.nodeData->childCount > 0) {
+            if (!attachNode(nodeData, x.nodeData->children[0], position)) break;
+            if (position >= 0) position++;
+        }
+        return x;
+    }
+    attachNode(nodeData, x.nodeData, position);
+    return x;
+}
