@@ -1,0 +1,138 @@
+// tree_compare.cpp - content comparison and invariant checks for tests.
+#include "tree_compare.h"
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "internal.h"
+
+using xml_internal::NodeAccess;
+using xml_internal::NodeData;
+
+namespace {
+
+bool sameString(const char* x, const char* y) {
+    if (!x || !y) return x == y;
+    return std::strcmp(x, y) == 0;
+}
+
+std::string show(const char* s) { return s ? "\"" + std::string(s) + "\"" : "null"; }
+}  // namespace
+
+::testing::AssertionResult TreesEqual(const XMLNode& a, const XMLNode& b) {
+    struct Frame {
+        const NodeData* x;
+        const NodeData* y;
+        std::string path;
+    };
+    std::vector<Frame> stack;
+    stack.push_back({NodeAccess::data(a), NodeAccess::data(b), "/"});
+    while (!stack.empty()) {
+        Frame f = std::move(stack.back());
+        stack.pop_back();
+        const NodeData* x = f.x;
+        const NodeData* y = f.y;
+        if (!x || !y) {
+            if (x != y) return ::testing::AssertionFailure() << f.path << ": one node is empty";
+            continue;
+        }
+        auto fail = [&](const std::string& what) {
+            return ::testing::AssertionFailure() << f.path << ": " << what;
+        };
+        if (!sameString(x->name, y->name)) return fail("name " + show(x->name) + " vs " + show(y->name));
+        if ((x->declarationFlag != 0) != (y->declarationFlag != 0)) return fail("declaration flag");
+        if (x->attributeCount != y->attributeCount)
+            return fail("attribute count " + std::to_string(x->attributeCount) + " vs " +
+                        std::to_string(y->attributeCount));
+        for (int i = 0; i < x->attributeCount; i++) {
+            const XMLAttribute& p = x->attributes[i];
+            const XMLAttribute& q = y->attributes[i];
+            if (!sameString(p.name, q.name) || !sameString(p.value, q.value))
+                return fail("attribute " + std::to_string(i) + " " + show(p.name) + "=" +
+                            show(p.value) + " vs " + show(q.name) + "=" + show(q.value));
+        }
+        const int n = xml_internal::orderCount(x);
+        if (n != xml_internal::orderCount(y))
+            return fail("content count " + std::to_string(n) + " vs " +
+                        std::to_string(xml_internal::orderCount(y)));
+        for (int p = 0; p < n; p++) {
+            const int ex = x->order[p], ey = y->order[p];
+            if ((ex & 3) != (ey & 3)) return fail("kind at position " + std::to_string(p));
+            const int ix = ex >> 2, iy = ey >> 2;
+            switch (ex & 3) {
+                case elementText:
+                    if (!sameString(x->texts[ix], y->texts[iy]))
+                        return fail("text at position " + std::to_string(p) + " " +
+                                    show(x->texts[ix]) + " vs " + show(y->texts[iy]));
+                    break;
+                case elementClear: {
+                    const XMLClear& c = x->clears[ix];
+                    const XMLClear& d = y->clears[iy];
+                    if (!sameString(c.value, d.value) || !sameString(c.openTag, d.openTag) ||
+                        !sameString(c.closeTag, d.closeTag))
+                        return fail("clear tag at position " + std::to_string(p) + " " +
+                                    show(c.openTag) + show(c.value) + show(c.closeTag) + " vs " +
+                                    show(d.openTag) + show(d.value) + show(d.closeTag));
+                    break;
+                }
+                default: {
+                    const NodeData* cx = x->children[ix];
+                    const NodeData* cy = y->children[iy];
+                    std::string name = cx->name ? cx->name : "(nameless)";
+                    stack.push_back({cx, cy, f.path + (f.path == "/" ? "" : "/") + name + "[" +
+                                                 std::to_string(p) + "]"});
+                }
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult TreeInvariantsHold(const XMLNode& root) {
+    std::vector<const NodeData*> stack;
+    if (NodeAccess::data(root)) stack.push_back(NodeAccess::data(root));
+    while (!stack.empty()) {
+        const NodeData* d = stack.back();
+        stack.pop_back();
+        auto fail = [&](const std::string& what) {
+            return ::testing::AssertionFailure()
+                   << "node " << show(d->name) << ": " << what;
+        };
+        if (d->childCount < 0 || d->textCount < 0 || d->clearCount < 0 || d->attributeCount < 0)
+            return fail("negative count");
+        if (d->referenceCount < 1) return fail("reference count below 1");
+        if ((d->childCount > 0) != (d->children != nullptr)) return fail("children array vs count");
+        if ((d->textCount > 0) != (d->texts != nullptr)) return fail("texts array vs count");
+        if ((d->clearCount > 0) != (d->clears != nullptr)) return fail("clears array vs count");
+        if ((d->attributeCount > 0) != (d->attributes != nullptr))
+            return fail("attributes array vs count");
+        const int n = xml_internal::orderCount(d);
+        if (n > 0 && !d->order) return fail("order array missing");
+        int next[4] = {0, 0, 0, 0};
+        for (int p = 0; p < n; p++) {
+            const int kind = d->order[p] & 3;
+            const int index = d->order[p] >> 2;
+            if (kind == elementAttribute) return fail("attribute kind in order array");
+            if (index != next[kind])
+                return fail("order entry " + std::to_string(p) + " has index " +
+                            std::to_string(index) + ", expected " + std::to_string(next[kind]));
+            next[kind]++;
+        }
+        if (next[elementChildNode] != d->childCount || next[elementText] != d->textCount ||
+            next[elementClear] != d->clearCount)
+            return fail("order entries do not match the counts");
+        for (int i = 0; i < d->textCount; i++)
+            if (!d->texts[i]) return fail("null text " + std::to_string(i));
+        for (int i = 0; i < d->attributeCount; i++)
+            if (!d->attributes[i].name) return fail("null attribute name " + std::to_string(i));
+        for (int i = 0; i < d->childCount; i++) {
+            const NodeData* c = d->children[i];
+            if (!c) return fail("null child slot " + std::to_string(i));
+            if (c->parent != d) return fail("child " + std::to_string(i) + " has another parent");
+            stack.push_back(c);
+        }
+    }
+    return ::testing::AssertionSuccess();
+}

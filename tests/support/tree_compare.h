@@ -1,0 +1,24 @@
+// tree_compare.h - test helper: compares two trees for equality of content.
+#ifndef XMLPARSER_TESTS_TREE_COMPARE_H
+#define XMLPARSER_TESTS_TREE_COMPARE_H
+
+#include <gtest/gtest.h>
+
+#include "xmlParser.h"
+
+// Succeeds when both trees hold the same content: names, declaration flags,
+// attributes (names and values, a missing value differing from an empty
+// one), texts, clear tags (values and delimiters, compared as strings) and
+// the document order of child nodes, texts and clear tags, at every level.
+// On failure the message names the path to the first difference.  Walks
+// with a heap stack, so trees of any depth can be compared.
+::testing::AssertionResult TreesEqual(const XMLNode& a, const XMLNode& b);
+
+// Checks the structural invariants of every node reachable from `root`: the
+// order array holds exactly one entry per child node, text and clear tag,
+// entries of one kind in increasing index order; each child's parent pointer
+// is its parent; every stored string is non-null where the node requires
+// it; and each child's reference count is at least 1 (the parent's slot).
+::testing::AssertionResult TreeInvariantsHold(const XMLNode& root);
+
+#endif
