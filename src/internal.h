@@ -200,4 +200,48 @@ char* myWideCharToMultiByte(const wchar_t* text);
 // Output internals
 // ---------------------------------------------------------------------------
 
+namespace xml_internal {
+
+// Escaping classes: for each byte, 0 for the terminating zero, 1 for a plain
+// single-byte character, 2 to 4 for the lead byte of a character of that many
+// bytes, and escapeEntityBase + row for a character that XMLEntities replaces.
+// The table returned matches the active XML_ByteTable.
+constexpr unsigned char escapeEntityBase = 8;
+const unsigned char* activeEscapeClasses();
+
+// The one escaping walk shared by every length and write pass, so that both
+// always agree.  Counts (and, when Write is set, writes to `out`, without a
+// terminator) the escaped form of `source`.  A character whose bytes are cut
+// short by the terminating zero is copied up to that zero and no further.
+template <bool Write>
+inline size_t escapeWalk(const unsigned char* classes, const char* source, char* out) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(source);
+    size_t n = 0;
+    for (;;) {
+        const unsigned char* run = p;
+        while (classes[*p] == 1) p++;
+        if (p != run) {
+            size_t r = static_cast<size_t>(p - run);
+            if (Write) std::memcpy(out + n, run, r);
+            n += r;
+        }
+        unsigned c = classes[*p];
+        if (c == 0) return n;
+        if (c >= escapeEntityBase) {
+            const EntityRow& e = XMLEntities[c - escapeEntityBase];
+            if (Write) std::memcpy(out + n, e.entity, static_cast<size_t>(e.length));
+            n += static_cast<size_t>(e.length);
+            p++;
+        } else {
+            size_t k = 1;
+            while (k < c && p[k]) k++;
+            if (Write) std::memcpy(out + n, p, k);
+            n += k;
+            p += k;
+        }
+    }
+}
+
+}  // namespace xml_internal
+
 #endif  // XMLPARSER_INTERNAL_H
