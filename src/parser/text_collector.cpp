@@ -4,8 +4,8 @@
 
 using namespace xml_internal;
 
-// Every failure of memory during a parse records errorNoXMLData (reported
-// with line 0 and column 0) and stops the parse.
+// Returns 1 when the text cannot be decoded or stored; the state's error
+// tells why.
 char XMLNode::maybeAddTxT(void* state, const char* end) {
     XML* x = static_cast<XML*>(state);
     const char* p = x->pendingText;
