@@ -187,6 +187,24 @@ char* fromXMLString(const char* source, int length, XML* state);
 // 0 when the stored tag name stands as a whole name at `text`, else 1.
 char myTagCompare(const char* name, const char* text);
 
+// Reads the next token at state->index: writes its type and (except for a
+// clear tag) its length, and moves state->index past it.  Never moves past
+// the terminating zero byte.
+TokenRef GetNextToken(XML* state, int* length, XMLTokenTypeTag* type);
+
+// Steps from the first byte of a character to the first byte of the next one
+// with the character-length table `table`.  Stays on a zero byte, and stops
+// on a zero byte met among the bytes a multibyte lead byte claims, so no
+// scanner ever passes the end of the text.
+inline const char* stepCharacter(const unsigned char* table, const char* p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (c < 0x80) return p + (c != 0);
+    const int n = table[c];
+    for (int i = 1; i < n; i++)
+        if (p[i] == 0) return p + i;
+    return p + n;
+}
+
 // Whether `length` bytes look like text in 32-bit wide characters.
 char myIsTextWideChar(const void* buffer, int length);
 
