@@ -2,7 +2,11 @@
 // independence from the source, exact arrays, and any depth.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "internal.h"
 #include "tree_compare.h"
@@ -199,5 +203,72 @@ TEST(DeepCopy, DeepBranchingTreeCompares) {
     EXPECT_TRUE(TreesEqual(root, copy));
     EXPECT_TRUE(TreeInvariantsHold(copy));
 }
+
+// Exhaustion of memory part-way through a copy: the address-space limit is
+// lowered step by step so that malloc fails at various points inside the
+// copy; each copy then gives the empty node (its partial tree released) or a
+// full copy, and the source stays intact.  Runs in a fresh process (memory
+// freed by earlier tests would absorb the limit) and not under the address
+// sanitizer, which reserves address space of its own.
+#if !defined(__SANITIZE_ADDRESS__)
+long addressSpaceBytes() {
+    long pages = 0;
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f) return -1;
+    if (std::fscanf(f, "%ld", &pages) != 1) pages = -1;
+    std::fclose(f);
+    return pages < 0 ? -1 : pages * 4096;
+}
+
+// 0 when every copy was empty or whole and at least one limit struck.
+int exhaustionScenario() {
+    XMLNode src = XMLNode::createXMLTopNode("root");
+    for (int i = 0; i < 2000; i++) {
+        XMLNode c = src.addChild("child");
+        c.addAttribute("name", "value");
+        c.addText("some text of a child");
+        c.addClear("clear", kOpen, kClose);
+        c.addChild("grandchild").addText("deeper text");
+    }
+    XMLNode reference = src.deepCopy();
+    if (!TreesEqual(src, reference)) return 2;
+
+    struct rlimit old;
+    if (getrlimit(RLIMIT_AS, &old) != 0) return 3;
+    int failed = 0;
+    for (long headroom = 0; headroom <= (2L << 20); headroom += (64L << 10)) {
+        const long now = addressSpaceBytes();
+        if (now <= 0) return 3;
+        struct rlimit low = old;
+        low.rlim_cur = static_cast<rlim_t>(now + headroom);
+        if (old.rlim_cur != RLIM_INFINITY && low.rlim_cur > old.rlim_cur) break;
+        if (setrlimit(RLIMIT_AS, &low) != 0) return 3;
+        XMLNode copy = src.deepCopy();
+        if (setrlimit(RLIMIT_AS, &old) != 0) return 3;
+        const bool empty = copy.isEmpty() != 0;
+        const bool whole = empty || TreesEqual(src, copy);
+        copy = XMLNode();
+        if (!whole) return 4;
+        if (empty) failed++;
+    }
+    if (failed == 0) return 1;
+    if (!TreesEqual(src, reference) || !TreesEqual(src, src.deepCopy())) return 5;
+    return 0;
+}
+
+class DeepCopyExhaustion : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedStyle = GTEST_FLAG_GET(death_test_style);
+        GTEST_FLAG_SET(death_test_style, "threadsafe");  // re-executes: a fresh heap
+    }
+    void TearDown() override { GTEST_FLAG_SET(death_test_style, savedStyle); }
+    std::string savedStyle;
+};
+
+TEST_F(DeepCopyExhaustion, GivesTheEmptyNodeAndKeepsTheSource) {
+    EXPECT_EXIT(std::_Exit(exhaustionScenario()), ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 }  // namespace
