@@ -187,6 +187,24 @@ char* fromXMLString(const char* source, int length, XML* state);
 // 0 when the stored tag name stands as a whole name at `text`, else 1.
 char myTagCompare(const char* name, const char* text);
 
+// Reads the next token at state->index: writes its type and (except for a
+// clear tag) its length, and moves state->index past it.  Never moves past
+// the terminating zero byte.
+TokenRef GetNextToken(XML* state, int* length, XMLTokenTypeTag* type);
+
+// Steps from the first byte of a character to the first byte of the next one
+// with the character-length table `table`.  Stays on a zero byte, and stops
+// on a zero byte met among the bytes a multibyte lead byte claims, so no
+// scanner ever passes the end of the text.
+inline const char* stepCharacter(const unsigned char* table, const char* p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (c < 0x80) return p + (c != 0);
+    const int n = table[c];
+    for (int i = 1; i < n; i++)
+        if (p[i] == 0) return p + i;
+    return p + n;
+}
+
 // Whether `length` bytes look like text in 32-bit wide characters.
 char myIsTextWideChar(const void* buffer, int length);
 
@@ -199,5 +217,49 @@ char* myWideCharToMultiByte(const wchar_t* text);
 // ---------------------------------------------------------------------------
 // Output internals
 // ---------------------------------------------------------------------------
+
+namespace xml_internal {
+
+// Escaping classes: for each byte, 0 for the terminating zero, 1 for a plain
+// single-byte character, 2 to 4 for the lead byte of a character of that many
+// bytes, and escapeEntityBase + row for a character that XMLEntities replaces.
+// The table returned matches the active XML_ByteTable.
+constexpr unsigned char escapeEntityBase = 8;
+const unsigned char* activeEscapeClasses();
+
+// The one escaping walk shared by every length and write pass, so that both
+// always agree.  Counts (and, when Write is set, writes to `out`, without a
+// terminator) the escaped form of `source`.  A character whose bytes are cut
+// short by the terminating zero is copied up to that zero and no further.
+template <bool Write>
+inline size_t escapeWalk(const unsigned char* classes, const char* source, char* out) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(source);
+    size_t n = 0;
+    for (;;) {
+        const unsigned char* run = p;
+        while (classes[*p] == 1) p++;
+        if (p != run) {
+            size_t r = static_cast<size_t>(p - run);
+            if (Write) std::memcpy(out + n, run, r);
+            n += r;
+        }
+        unsigned c = classes[*p];
+        if (c == 0) return n;
+        if (c >= escapeEntityBase) {
+            const EntityRow& e = XMLEntities[c - escapeEntityBase];
+            if (Write) std::memcpy(out + n, e.entity, static_cast<size_t>(e.length));
+            n += static_cast<size_t>(e.length);
+            p++;
+        } else {
+            size_t k = 1;
+            while (k < c && p[k]) k++;
+            if (Write) std::memcpy(out + n, p, k);
+            n += k;
+            p += k;
+        }
+    }
+}
+
+}  // namespace xml_internal
 
 #endif  // XMLPARSER_INTERNAL_H

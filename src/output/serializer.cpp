@@ -1,0 +1,240 @@
+// serializer.cpp - writes a node and its subtree as formatted or compact XML
+// text: one walk, run once to count and once to write into a buffer of
+// exactly the counted size.
+#include "internal.h"
+
+using namespace xml_internal;
+
+namespace {
+
+// One open element of the walk: its node data, its format level G, its
+// effective level E, the level K handed to its child nodes, the next order
+// position to write, and its name's length (for the end tag).
+struct Frame {
+    NodeData* d;
+    int effective;
+    int childLevel;
+    int position;
+    size_t nameLength;
+};
+
+// The walk's stack of open elements.  Shallow trees stay in the fixed array;
+// deeper ones move to a heap array that grows by doubling.  The same stack
+// serves the length pass and the write pass, so the write pass never grows it.
+struct FrameStack {
+    static const size_t localCount = 64;
+    Frame local[localCount];
+    Frame* frames = local;
+    size_t capacity = localCount;
+    size_t size = 0;
+
+    FrameStack() {}
+    FrameStack(const FrameStack&) = delete;
+    FrameStack& operator=(const FrameStack&) = delete;
+    ~FrameStack() {
+        if (frames != local) std::free(frames);
+    }
+
+    // A new top frame, or null when memory runs out.
+    Frame* push() {
+        if (size == capacity && !grow()) return nullptr;
+        return &frames[size++];
+    }
+
+    // Kept out of line: it is rare, and the hot push stays small.
+    [[gnu::noinline]] bool grow() {
+        if (capacity > SIZE_MAX / 2 / sizeof(Frame)) return false;
+        size_t grown = capacity * 2;
+        Frame* f;
+        if (frames == local) {
+            f = static_cast<Frame*>(std::malloc(grown * sizeof(Frame)));
+            if (f) std::memcpy(f, local, sizeof(local));
+        } else {
+            f = static_cast<Frame*>(std::realloc(frames, grown * sizeof(Frame)));
+        }
+        if (!f) return false;
+        frames = f;
+        capacity = grown;
+        return true;
+    }
+};
+
+// Counts bytes always; copies them only when Write is set.
+template <bool Write>
+struct Sink {
+    char* out;
+    uint64_t length;
+    const unsigned char* classes;
+
+    void put(const char* s, size_t n) {
+        if (Write) std::memcpy(out + length, s, n);
+        length += n;
+    }
+    void put(char c) {
+        if (Write) out[length] = c;
+        length++;
+    }
+    void tabs(int n) {
+        if (n <= 0) return;
+        if (Write) std::memset(out + length, '\t', static_cast<size_t>(n));
+        length += static_cast<uint64_t>(n);
+    }
+    void escaped(const char* s) {
+        length += escapeWalk<Write>(classes, s, Write ? out + length : nullptr);
+    }
+    void dropLast() { length--; }
+};
+
+// Writes the start tag of `d` at level `level` and fills in its frame.
+template <bool Write>
+void startNode(Sink<Write>& sink, Frame* f, NodeData* d, int level) {
+    const bool declaration = d->declarationFlag != 0;
+    const int items = orderCount(d);
+    const bool named = d->name && d->name[0];
+
+    int e = level;
+    if (level >= 0 && !declaration && d->textCount == 1 && d->childCount == 0 &&
+        d->clearCount == 0)
+        e = -2;  // a single text goes on the start tag's line
+    f->d = d;
+    f->effective = e;
+    f->childLevel = e == -1 ? -1 : (named && !declaration ? e + 1 : e);
+    f->position = 0;
+    f->nameLength = 0;
+    if (!named) return;
+
+    f->nameLength = std::strlen(d->name);
+    sink.tabs(level >= 0 ? level : 0);
+    sink.put('<');
+    if (declaration) sink.put('?');
+    sink.put(d->name, f->nameLength);
+    sink.put(' ');
+    for (int i = 0; i < d->attributeCount; i++) {
+        const XMLAttribute& a = d->attributes[i];
+        if (!a.name || !a.name[0]) continue;
+        sink.put(a.name, std::strlen(a.name));
+        if (a.value) {
+            sink.put("=\"", 2);
+            sink.escaped(a.value);
+            sink.put('"');
+        }
+        sink.put(' ');
+    }
+    sink.dropLast();  // the last space gives way to the tag's end
+    if (declaration) {
+        sink.put("?>", 2);
+        if (e != -1) sink.put('\n');
+    } else if (items > 0) {
+        sink.put('>');
+        if (e >= 0) sink.put('\n');
+    } else {
+        sink.put("/>", 2);
+        if (e != -1) sink.put('\n');
+    }
+}
+
+template <bool Write>
+void writeText(Sink<Write>& sink, int e, const char* text) {
+    if (!text || !text[0]) return;  // an empty text escapes to nothing: no line at all
+    if (e < 0) {
+        sink.escaped(text);
+        return;
+    }
+    sink.tabs(e + 1);
+    sink.escaped(text);
+    sink.put('\n');
+}
+
+template <bool Write>
+void writeClear(Sink<Write>& sink, int e, const XMLClear& c) {
+    if (c.openTag && c.openTag[0]) {
+        if (e != -1) sink.tabs(e + 1);
+        sink.put(c.openTag, std::strlen(c.openTag));
+    }
+    if (c.value && c.value[0]) sink.put(c.value, std::strlen(c.value));
+    if (c.closeTag && c.closeTag[0]) sink.put(c.closeTag, std::strlen(c.closeTag));
+    if (e != -1) sink.put('\n');
+}
+
+template <bool Write>
+void endNode(Sink<Write>& sink, const Frame& f) {
+    const NodeData* d = f.d;
+    if (!f.nameLength || d->declarationFlag || orderCount(d) == 0) return;
+    sink.tabs(f.effective);
+    sink.put("</", 2);
+    sink.put(d->name, f.nameLength);
+    sink.put('>');
+    if (f.effective != -1) sink.put('\n');
+}
+
+// The walk over `root` and its subtree, depth first in document order, with
+// the open elements on `stack` instead of the call stack.  Returns the number
+// of bytes produced, or -1 when memory runs out or (length pass) the text
+// would exceed INT_MAX bytes.
+template <bool Write>
+int64_t walk(NodeData* root, char* out, int level, FrameStack& stack) {
+    Sink<Write> sink{out, 0, activeEscapeClasses()};
+    stack.size = 0;
+    Frame* top = stack.push();
+    if (!top) return -1;
+    startNode(sink, top, root, level);
+    while (stack.size) {
+        if (!Write && sink.length > static_cast<uint64_t>(INT_MAX)) return -1;
+        Frame& f = stack.frames[stack.size - 1];
+        NodeData* d = f.d;
+        if (f.position == orderCount(d)) {
+            endNode(sink, f);
+            stack.size--;
+            continue;
+        }
+        int entry = d->order[f.position++];
+        int index = entry >> 2;
+        switch (entry & 3) {
+            case elementText:
+                writeText(sink, f.effective, d->texts[index]);
+                break;
+            case elementClear:
+                writeClear(sink, f.effective, d->clears[index]);
+                break;
+            default: {
+                int childLevel = f.childLevel;
+                Frame* c = stack.push();  // may move the frames: `f` is not used again
+                if (!c) return -1;
+                startNode(sink, c, d->children[index], childLevel);
+                break;
+            }
+        }
+    }
+    if (sink.length > static_cast<uint64_t>(INT_MAX)) return -1;
+    return static_cast<int64_t>(sink.length);
+}
+
+}  // namespace
+
+// The recursion of this writer is an explicit walk (see `walk`), so any depth
+// is safe.  Returns -1 instead of a length when memory runs out or the text
+// would exceed INT_MAX bytes; with an output, nothing has then been written.
+int XMLNode::CreateXMLStringR(XMLNodeDataTag* data, char* output, int format) {
+    if (!data) return 0;
+    FrameStack stack;
+    int64_t length = walk<false>(data, nullptr, format, stack);
+    if (length < 0 || !output) return static_cast<int>(length);
+    return static_cast<int>(walk<true>(data, output, format, stack));
+}
+
+// Memory exhaustion, or a text that would exceed INT_MAX bytes, gives null
+// and size 0, like the empty node.
+char* XMLNode::createXMLString(int format, int* size) const {
+    if (size) *size = 0;
+    if (!nodeData) return nullptr;
+    int level = (dropWhiteSpace && format) ? 0 : -1;
+    FrameStack stack;
+    int64_t length = walk<false>(nodeData, nullptr, level, stack);
+    if (length < 0) return nullptr;
+    char* text = static_cast<char*>(std::malloc(static_cast<size_t>(length) + 1));
+    if (!text) return nullptr;
+    walk<true>(nodeData, text, level, stack);
+    text[length] = 0;
+    if (size) *size = static_cast<int>(length);
+    return text;
+}

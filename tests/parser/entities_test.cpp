@@ -1,0 +1,163 @@
+// The entity decoder: references, errors, multibyte stepping, bounds, and
+// exactly one allocation per decoded string.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "alloc_hook.h"
+#include "internal.h"
+
+using namespace xml_internal;
+
+namespace {
+
+class EntitiesTest : public ::testing::Test {
+protected:
+    void TearDown() override { XMLNode::setGlobalOptions(XMLNode::charEncodingUTF8, 1, 1, 1); }
+};
+
+struct DecodeCase {
+    const char* source;
+    int length;            // -1: the whole string
+    const char* expected;  // null: a decoding error
+    XMLError error;
+};
+
+TEST_F(EntitiesTest, Decoding) {
+    const DecodeCase cases[] = {
+        {"a&lt;b", -1, "a<b", errorNone},
+        {"&amp;&lt;&gt;&quot;&apos;", -1, "&<>\"'", errorNone},
+        {"&AMP;&Quot;&aPoS;", -1, "&\"'", errorNone},
+        {"&#65;&#x42;&#X43;", -1, "ABC", errorNone},
+        {"&#x6a;&#x6A;&#0065;", -1, "jjA", errorNone},
+        {"&#255;", -1, "\xFF", errorNone},
+        {"&#233;", -1, "\xE9", errorNone},  // one byte, not a UTF-8 sequence
+        {"&#xff;x", -1, "\xFFx", errorNone},
+        {"", -1, "", errorNone},
+        {"abc", 0, "", errorNone},
+        {"abc", -5, "", errorNone},
+        {"abcdef", 3, "abc", errorNone},
+        {"a&lt;b", 5, "a<", errorNone},
+        {"a&lt;b", 4, nullptr, errorUnknownCharacterEntity},
+        {"ab\0cd", 5, "ab", errorNone},  // stops at a zero byte
+        {"x&#;y", -1, "x", errorNone},   // value 0 ends the string for readers
+        {"&#x;", -1, "", errorNone},
+        {"&#256;", -1, nullptr, errorCharacterCodeAbove255},
+        {"&#x100;", -1, nullptr, errorCharacterCodeAbove255},
+        {"&#99999999999999999999;", -1, nullptr, errorCharacterCodeAbove255},
+        {"&#12a;", -1, nullptr, errorUnknownCharacterEntity},
+        {"&#999a;", -1, nullptr, errorUnknownCharacterEntity},  // digit test first
+        {"&#xg;", -1, nullptr, errorUnknownCharacterEntity},
+        {"&#65", -1, nullptr, errorUnknownCharacterEntity},
+        {"&#65;", 4, nullptr, errorUnknownCharacterEntity},  // ";" outside the length
+        {"&#", -1, nullptr, errorUnknownCharacterEntity},
+        {"&#x", -1, nullptr, errorUnknownCharacterEntity},
+        {"&foo;", -1, nullptr, errorUnknownCharacterEntity},
+        {"a & b", -1, nullptr, errorUnknownCharacterEntity},
+        {"&", -1, nullptr, errorUnknownCharacterEntity},
+        {"&amp", 4, nullptr, errorUnknownCharacterEntity},
+        {"&amp;", 4, nullptr, errorUnknownCharacterEntity},
+        {"&lt;", 3, nullptr, errorUnknownCharacterEntity},
+    };
+    for (const DecodeCase& c : cases) {
+        const int length = c.length == -1 ? static_cast<int>(std::strlen(c.source)) : c.length;
+        XML x = {c.source, nullptr, 0, 0, errorNone, nullptr, 0, 0};
+        char* out = fromXMLString(c.source, length, &x);
+        if (c.expected) {
+            ASSERT_NE(out, nullptr) << c.source;
+            EXPECT_STREQ(out, c.expected) << c.source;
+        } else {
+            EXPECT_EQ(out, nullptr) << c.source;
+        }
+        EXPECT_EQ(x.error, c.error) << c.source;
+        std::free(out);
+    }
+}
+
+TEST_F(EntitiesTest, NullSourceLeavesStateAlone) {
+    XML x = {"", nullptr, 0, 0, warningUnmatchedEndTag, nullptr, 0, 0};
+    EXPECT_EQ(fromXMLString(nullptr, 5, &x), nullptr);
+    EXPECT_EQ(x.error, warningUnmatchedEndTag);
+}
+
+TEST_F(EntitiesTest, MultibyteCharactersAreCopiedWhole) {
+    // In Shift-JIS, 0x83 0x26 is one character: its "&" is no reference.
+    XMLNode::setGlobalOptions(XMLNode::charEncodingShiftJIS, 1, 1, 1);
+    XML x = {"", nullptr, 0, 0, errorNone, nullptr, 0, 0};
+    char* out = fromXMLString("\x83&lt;&amp;", 10, &x);
+    ASSERT_NE(out, nullptr);
+    EXPECT_STREQ(out, "\x83&lt;&");
+    std::free(out);
+    // In legacy mode the same bytes hold two references.
+    XMLNode::setGlobalOptions(XMLNode::charEncodingLegacy, 1, 1, 1);
+    out = fromXMLString("\x83&lt;&amp;", 10, &x);
+    ASSERT_NE(out, nullptr);
+    EXPECT_STREQ(out, "\x83<&");
+    std::free(out);
+}
+
+TEST_F(EntitiesTest, LeadByteAtEndOfExactBuffer) {
+    const XMLNode::XMLCharEncoding encodings[] = {
+        XMLNode::charEncodingUTF8, XMLNode::charEncodingLegacy, XMLNode::charEncodingShiftJIS,
+        XMLNode::charEncodingGB2312, XMLNode::charEncodingGBK};
+    for (auto enc : encodings) {
+        XMLNode::setGlobalOptions(enc, 1, 1, 1);
+        for (int lead = 0x80; lead < 0x100; lead++) {
+            for (int extra = 0; extra < 3; extra++) {
+                std::string s = "a&lt;" + std::string(1, static_cast<char>(lead)) +
+                                std::string(static_cast<size_t>(extra), '\x81');
+                char* exact = new char[s.size() + 1];
+                std::memcpy(exact, s.c_str(), s.size() + 1);
+                XML x = {exact, nullptr, 0, 0, errorNone, nullptr, 0, 0};
+                // The zero byte is inside the given length: both passes stop there.
+                char* out = fromXMLString(exact, static_cast<int>(s.size()) + 1, &x);
+                ASSERT_NE(out, nullptr);
+                EXPECT_EQ(std::string(out), "a<" + s.substr(5));
+                std::free(out);
+                // A length that ends inside a multibyte character cuts it there.
+                out = fromXMLString(exact, static_cast<int>(s.size()) - extra, &x);
+                ASSERT_NE(out, nullptr);
+                EXPECT_EQ(std::string(out), "a<" + std::string(1, static_cast<char>(lead)));
+                std::free(out);
+                delete[] exact;
+            }
+        }
+    }
+}
+
+TEST_F(EntitiesTest, ExactlyOneAllocationPerString) {
+    const char* sources[] = {"plain text", "a&lt;b&#65;&amp;", "", "&#x41;"};
+    for (const char* s : sources) {
+        XML x = {s, nullptr, 0, 0, errorNone, nullptr, 0, 0};
+        char* out;
+        long calls;
+        {
+            alloc_hook::Scope hook;
+            out = fromXMLString(s, static_cast<int>(std::strlen(s)), &x);
+            calls = hook.calls();
+        }
+        if (calls == 0) GTEST_SKIP() << "allocation hook not linked into the library";
+        EXPECT_EQ(calls, 1) << s;
+        ASSERT_NE(out, nullptr);
+        std::free(out);
+    }
+    // A decoding error allocates nothing.
+    XML x = {"", nullptr, 0, 0, errorNone, nullptr, 0, 0};
+    alloc_hook::Scope hook;
+    EXPECT_EQ(fromXMLString("ab&bad;", 7, &x), nullptr);
+    EXPECT_EQ(hook.calls(), 0);
+}
+
+TEST_F(EntitiesTest, ExhaustionReportsNoDataAndReturnsNull) {
+    XML x = {"", nullptr, 0, 0, errorNone, nullptr, 0, 0};
+    char* out;
+    {
+        alloc_hook::Scope hook(0);
+        out = fromXMLString("a&lt;b", 6, &x);
+        if (!hook.failed()) GTEST_SKIP() << "allocation hook not linked into the library";
+    }
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(x.error, errorNoXMLData);
+}
+
+}  // namespace
