@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "../parser/alloc_hook.h"
 #include "xmlParser.h"
 
 namespace {
@@ -483,6 +484,52 @@ TEST(Base64Buffer, GrowsExactlyAndNeverShrinks) {
     tool.freeBuffer();
     tool.decode("TWFuTWFu");
     EXPECT_EQ(peek(tool).capacity, 7);
+}
+
+// When memory runs out the buffer stays as it was and the call gives null;
+// the previous result is still readable.
+TEST(Base64Buffer, MemoryExhaustionLeavesTheBufferAlone) {
+    XMLParserBase64Tool tool;
+    unsigned char bytes[30] = {'M', 'a', 'n'};
+    {
+        alloc_hook::Scope failFirst(0);
+        EXPECT_EQ(tool.encode(bytes, 3), nullptr);
+        EXPECT_TRUE(failFirst.failed());
+    }
+    EXPECT_EQ(peek(tool).buffer, nullptr);
+    EXPECT_EQ(peek(tool).capacity, 0);
+    {
+        alloc_hook::Scope failFirst(0);
+        int size = 0;
+        EXPECT_EQ(tool.decode("TWFu", &size), nullptr);
+        EXPECT_EQ(size, 3);
+    }
+    EXPECT_EQ(peek(tool).buffer, nullptr);
+
+    char* small = tool.encode(bytes, 3);
+    ASSERT_STREQ(small, "TWFu");
+    {
+        alloc_hook::Scope failFirst(0);  // the growth fails
+        EXPECT_EQ(tool.encode(bytes, 30), nullptr);
+    }
+    {
+        alloc_hook::Scope failFirst(0);
+        EXPECT_EQ(tool.decode("TWFuTWFuTWFu"), nullptr);
+    }
+    {
+        alloc_hook::Scope failFirst(0);
+        tool.alloc(100);
+        EXPECT_TRUE(failFirst.failed());
+    }
+    EXPECT_EQ(peek(tool).buffer, small);
+    EXPECT_EQ(peek(tool).capacity, 5);
+    EXPECT_STREQ(small, "TWFu");
+    {
+        alloc_hook::Scope counting;  // fits: no allocation at all
+        EXPECT_STREQ(tool.encode(bytes, 2), "TWE=");
+        EXPECT_NE(tool.decode("TWFu"), nullptr);
+        EXPECT_EQ(counting.calls(), 0);
+    }
 }
 
 TEST(Base64Buffer, ToolIsNotCopyable) {
