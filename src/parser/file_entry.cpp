@@ -129,7 +129,7 @@ XMLNode XMLNode::openFileHelper(const char* fileName, const char* firstTag) {
                          removeCommentsInMiddleOfText);
     }
 
-    XMLResults results;
+    XMLResults results = {errorNone, 0, 0};
     XMLNode node = parseFile(fileName, firstTag, &results);
     if (results.errorCode == errorNone) return node;
 
