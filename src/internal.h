@@ -205,6 +205,47 @@ inline const char* stepCharacter(const unsigned char* table, const char* p) {
     return p + n;
 }
 
+// Walks the characters from `p` (a character's first byte) towards `q`, where
+// the bytes from p up to q hold no zero byte and the byte at q is readable.
+// Returns q when a character starts there, or the first character start
+// beyond q when q is a trail byte of a multibyte character.  Runs of bytes
+// below 0x80 (single-byte characters in every table) are passed eight at a
+// time, reading only bytes before q.
+inline const char* walkToCharacter(const unsigned char* table, const char* p, const char* q) {
+    for (;;) {
+        while (q - p >= 8) {
+            uint64_t w;
+            std::memcpy(&w, p, 8);
+            if (w & 0x8080808080808080ULL) break;
+            p += 8;
+        }
+        while (p < q && static_cast<unsigned char>(*p) < 0x80) p++;
+        if (p >= q) return p;
+        p = stepCharacter(table, p);
+        if (p > q) return p;
+    }
+}
+
+// In content mode the element parser passes over every token that does not
+// begin with "<" (or is the end of the text), and no token passed over holds
+// a "<" or a zero byte that starts a character.  So the next token that
+// matters is the first "<" that starts a character at or after `index`, or
+// the terminating zero: this moves the state's index straight there, without
+// cutting the text into tokens.  strchr finds each candidate; walking the
+// characters up to it tells whether it is a trail byte of a multibyte
+// character.
+inline void skipToMarkup(XML* x, const unsigned char* table) {
+    const char* const doc = x->document;
+    const char* p = doc + x->index;
+    for (;;) {
+        const char* lt = std::strchr(p, '<');
+        if (!lt) lt = p + std::strlen(p);
+        p = walkToCharacter(table, p, lt);
+        if (p == lt) break;
+    }
+    x->index = static_cast<int>(p - doc);
+}
+
 // Whether `length` bytes look like text in 32-bit wide characters.
 char myIsTextWideChar(const void* buffer, int length);
 
