@@ -25,25 +25,24 @@ void* parse(const char* text, size_t size) {
 
 void release(void* tree) { delete static_cast<pugi::xml_document*>(tree); }
 
-// The most favourable sink for pugixml: a buffer that keeps its capacity from
-// one run to the next, so after the first run writing costs only the copy.
-struct BufferWriter : pugi::xml_writer {
+// Writes into a new string, as createXMLString returns a new string: the
+// string grows (by doubling) as pugixml hands over its chunks.
+struct StringWriter : pugi::xml_writer {
     std::string text;
     void write(const void* data, size_t size) override {
         text.append(static_cast<const char*>(data), size);
     }
 };
-BufferWriter writer;
 
 void* write(void* tree, size_t* length) {
-    writer.text.clear();
+    StringWriter* writer = new StringWriter;
     static_cast<pugi::xml_document*>(tree)->save(
-        writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
-    *length = writer.text.size();
-    return &writer;
+        *writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    *length = writer->text.size();
+    return writer;
 }
 
-void releaseOutput(void*) {}
+void releaseOutput(void* output) { delete static_cast<StringWriter*>(output); }
 
 }  // namespace
 

@@ -268,21 +268,40 @@ namespace xml_internal {
 constexpr unsigned char escapeEntityBase = 8;
 const unsigned char* activeEscapeClasses();
 
+// The characters that XMLEntities replaces, as a zero-terminated set for
+// strcspn.
+const char* escapedCharacters();
+
 // The one escaping walk shared by every length and write pass, so that both
 // always agree.  Counts (and, when Write is set, writes to `out`, without a
 // terminator) the escaped form of `source`.  A character whose bytes are cut
 // short by the terminating zero is copied up to that zero and no further.
+// Short runs of plain characters are passed with the class table; a run
+// longer than 16 bytes goes to strcspn, which finds the next byte that may
+// need an entity, and walking the characters up to it tells whether it is a
+// trail byte of a multibyte character (then it is copied with that
+// character).  Runs are copied whole.
 template <bool Write>
 inline size_t escapeWalk(const unsigned char* classes, const char* source, char* out) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(source);
     size_t n = 0;
     for (;;) {
         const unsigned char* run = p;
-        while (classes[*p] == 1) p++;
+        int k = 0;
+        while (k < 16 && classes[p[k]] == 1) k++;  // stops at the zero byte (class 0)
+        p += k;
+        if (k == 16) {
+            const char* c = reinterpret_cast<const char*>(p);
+            const char* q = c + std::strcspn(c, escapedCharacters());
+            // Above 0x80 the classes are the active table's character lengths,
+            // which is all the walk reads.
+            p = reinterpret_cast<const unsigned char*>(walkToCharacter(classes, c, q));
+        }
         if (p != run) {
             size_t r = static_cast<size_t>(p - run);
             if (Write) std::memcpy(out + n, run, r);
             n += r;
+            if (k == 16) continue;
         }
         unsigned c = classes[*p];
         if (c == 0) return n;
@@ -292,11 +311,11 @@ inline size_t escapeWalk(const unsigned char* classes, const char* source, char*
             n += static_cast<size_t>(e.length);
             p++;
         } else {
-            size_t k = 1;
-            while (k < c && p[k]) k++;
-            if (Write) std::memcpy(out + n, p, k);
-            n += k;
-            p += k;
+            size_t m = 1;
+            while (m < c && p[m]) m++;
+            if (Write) std::memcpy(out + n, p, m);
+            n += m;
+            p += m;
         }
     }
 }
