@@ -48,8 +48,16 @@ int decodeReference(const char* p, int remain, char* out, XMLError* error) {
         *out = static_cast<char>(value);
         return i + 1;
     }
+    // Bytes equal without regard to ASCII case are also equal once 0x20 is
+    // OR-ed into both, so rows whose byte after "&" differs that way cannot
+    // match and are passed over without comparing strings.  That byte is read
+    // only when the row fits in what remains.
     for (const EntityRow* row = XMLEntities; row->entity; ++row) {
-        if (row->length <= remain && strncasecmp(p, row->entity, static_cast<size_t>(row->length)) == 0) {
+        if (row->length > remain) continue;
+        if (row->length > 1 && ((static_cast<unsigned char>(row->entity[1]) | 0x20) !=
+                                (static_cast<unsigned char>(p[1]) | 0x20)))
+            continue;
+        if (strncasecmp(p, row->entity, static_cast<size_t>(row->length)) == 0) {
             *out = row->character;
             return row->length;
         }
