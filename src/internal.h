@@ -210,19 +210,35 @@ inline const char* stepCharacter(const unsigned char* table, const char* p) {
 // Returns q when a character starts there, or the first character start
 // beyond q when q is a trail byte of a multibyte character.  Runs of bytes
 // below 0x80 (single-byte characters in every table) are passed eight at a
-// time, reading only bytes before q.
+// time, reading only bytes before q; a character that ends at or before q
+// needs no test for a zero byte.
 inline const char* walkToCharacter(const unsigned char* table, const char* p, const char* q) {
     for (;;) {
-        while (q - p >= 8) {
-            uint64_t w;
-            std::memcpy(&w, p, 8);
-            if (w & 0x8080808080808080ULL) break;
-            p += 8;
+        for (;;) {
+            if (q - p >= 8) {
+                uint64_t w;
+                std::memcpy(&w, p, 8);
+                const uint64_t high = w & 0x8080808080808080ULL;
+                if (!high) {
+                    p += 8;
+                    continue;
+                }
+                // The lowest set bit marks the first byte of 0x80 or above
+                // (x86-64 reads words little-endian).
+                p += __builtin_ctzll(high) >> 3;
+                break;
+            }
+            while (p < q && static_cast<unsigned char>(*p) < 0x80) p++;
+            if (p >= q) return p;
+            break;
         }
-        while (p < q && static_cast<unsigned char>(*p) < 0x80) p++;
-        if (p >= q) return p;
-        p = stepCharacter(table, p);
-        if (p > q) return p;
+        const int n = table[static_cast<unsigned char>(*p)];
+        if (q - p >= n) {
+            p += n;
+        } else {
+            p = stepCharacter(table, p);
+            if (p > q) return p;
+        }
     }
 }
 
