@@ -9,13 +9,20 @@ CMAKE_ARGS ?=
 
 SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 
-.PHONY: all build test asan clean
+PREFIX    ?= /usr/local
+
+.PHONY: all build run test asan install install-test clean
 
 all: build
 
 build:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DXMLPARSER_WERROR=$(WERROR) $(CMAKE_ARGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# Try the library in one command: format the sample document, then measure it.
+run: build
+	$(BUILD_DIR)/xmltool format examples/sample.xml
+	$(BUILD_DIR)/xmltool stats examples/sample.xml
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
@@ -27,6 +34,13 @@ asan:
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# Installs into a temporary prefix and builds a consumer project against it.
+install-test: build
+	tests/install/install_test.sh $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR)

@@ -84,6 +84,19 @@ inline int orderCount(const NodeData* d) {
 // attribute and clear-tag records).
 inline void freeOwned(const char* s) { std::free(const_cast<char*>(s)); }
 
+// Sets a record to an empty nameless node without parent or contents; the
+// declaration flag and the reference count are left as they are.
+inline void clearNodeData(NodeData* d) {
+    d->name = nullptr;
+    d->childCount = d->textCount = d->clearCount = d->attributeCount = 0;
+    d->parent = nullptr;
+    d->children = nullptr;
+    d->texts = nullptr;
+    d->clears = nullptr;
+    d->attributes = nullptr;
+    d->order = nullptr;
+}
+
 // Resizes `p` to `count` records of `size` bytes; returns null (leaving `p`
 // untouched) on overflow or exhaustion.  A count of 0 is never asked for.
 inline void* resizeArray(void* p, size_t count, size_t size) {
@@ -94,6 +107,12 @@ inline void* resizeArray(void* p, size_t count, size_t size) {
 // The default clear-tag delimiters: the first row of XMLClearTags.
 extern const char* const cdataOpen;   // "<![CDATA["
 extern const char* const cdataClose;  // "]]>"
+
+// Name lookups (lookup.cpp).  The index of the first child (attribute) at or
+// after `start` whose name equals `name` ignoring ASCII case (strcasecmp), or
+// -1.  A null name, a negative start and nameless children never match.
+int findChildByName(const NodeData* d, const char* name, int start);
+int findAttributeByName(const NodeData* d, const char* name, int start);
 
 }  // namespace xml_internal
 

@@ -73,15 +73,9 @@ XMLNode::XMLNode(XMLNodeDataTag* parent, char* name, char isDeclaration) : nodeD
         std::free(name);
         return;
     }
-    d->name = nullptr;
-    d->childCount = d->textCount = d->clearCount = d->attributeCount = 0;
+    clearNodeData(d);
     d->declarationFlag = isDeclaration;
     d->parent = parent;
-    d->children = nullptr;
-    d->texts = nullptr;
-    d->clears = nullptr;
-    d->attributes = nullptr;
-    d->order = nullptr;
     d->referenceCount = 1;
     nodeData = d;
     updateName_WOSD(name);
@@ -144,14 +138,7 @@ void freeOwnedContent(NodeData* d) {
     std::free(d->attributes);
     std::free(d->order);
     std::free(d->name);
-    d->childCount = d->textCount = d->clearCount = d->attributeCount = 0;
-    d->name = nullptr;
-    d->parent = nullptr;
-    d->children = nullptr;
-    d->texts = nullptr;
-    d->clears = nullptr;
-    d->attributes = nullptr;
-    d->order = nullptr;
+    clearNodeData(d);
 }
 
 }  // namespace
