@@ -159,6 +159,11 @@ struct XML {
     const char* pendingEndTag;  // name of an end tag offered to ancestors
     int pendingEndTagLength;    // non-zero exactly while one is pending
     int atTopLevel;             // non-zero until the first element parse
+    // The text the text collector stored last and its length, so that
+    // joining a text across a removed comment does not measure the kept
+    // text again (which made a long run of "t<!--c-->" quadratic).
+    const char* lastText = nullptr;
+    size_t lastTextLength = 0;
 };
 
 enum XMLTokenTypeTag {

@@ -69,6 +69,8 @@ XMLNode XMLNode::parseString(const char* text, const char* firstTag, XMLResults*
     x.pendingEndTag = nullptr;
     x.pendingEndTagLength = 0;
     x.atTopLevel = 1;
+    x.lastText = nullptr;
+    x.lastTextLength = 0;
     top.ParseXMLElement(&x);
 
     XMLError code = x.error;

@@ -33,7 +33,7 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
             d->clears[last >> 2].openTag == XMLClearTags[2].open) {
             // Join first, so that a failure leaves the node as it was.
             char*& kept = d->texts[before >> 2];
-            const size_t a = std::strlen(kept);
+            const size_t a = kept == x->lastText ? x->lastTextLength : std::strlen(kept);
             const size_t b = std::strlen(text);
             char* joined = static_cast<char*>(std::realloc(kept, a + b + 1));
             if (!joined) {
@@ -43,6 +43,8 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
             }
             std::memcpy(joined + a, text, b + 1);
             kept = joined;
+            x->lastText = joined;
+            x->lastTextLength = a + b;
             std::free(text);
 
             const int ci = last >> 2;  // the last clear tag: no other one moves
@@ -56,9 +58,12 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
             return 0;
         }
     }
+    const size_t length = std::strlen(text);
     if (!addText_priv(50, text, -1)) {  // frees the text
         x->error = errorNoXMLData;
         return 1;
     }
+    x->lastText = text;
+    x->lastTextLength = length;
     return 0;
 }

@@ -1,0 +1,35 @@
+// Joining texts across removed comments: found quadratic while hardening.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "xmlParser.h"
+
+namespace {
+
+// Each join used to measure the kept text again, so a run of n comments
+// between texts took time proportional to n squared (three million joins:
+// tens of seconds).  The joined text must be right and come in linear time.
+TEST(TextJoinRegression, LongRunOfCommentsBetweenTextsIsLinear) {
+    const int count = 3000000;
+    std::string text = "<r>";
+    text.reserve(static_cast<size_t>(count) * 11 + 8);
+    for (int i = 0; i < count; i++) text += "ab<!--c-->";
+    text += "z</r>";
+    const auto start = std::chrono::steady_clock::now();
+    XMLResults r;
+    XMLNode n = XMLNode::parseString(text.c_str(), nullptr, &r);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_EQ(r.errorCode, errorNone);
+    ASSERT_EQ(n.nText(), 1);
+    ASSERT_EQ(n.nClear(), 0);
+    const std::string joined = n.getText(0);
+    ASSERT_EQ(joined.size(), static_cast<size_t>(count) * 2 + 1);
+    EXPECT_EQ(joined.compare(0, 6, "ababab"), 0);
+    EXPECT_EQ(joined.back(), 'z');
+    EXPECT_LT(seconds, 20.0);
+}
+
+}  // namespace
