@@ -95,6 +95,12 @@ inline void* resizeArray(void* p, size_t count, size_t size) {
 extern const char* const cdataOpen;   // "<![CDATA["
 extern const char* const cdataClose;  // "]]>"
 
+// Name lookups (lookup.cpp).  The index of the first child (attribute) at or
+// after `start` whose name equals `name` ignoring ASCII case (strcasecmp), or
+// -1.  A null name, a negative start and nameless children never match.
+int findChildByName(const NodeData* d, const char* name, int start);
+int findAttributeByName(const NodeData* d, const char* name, int start);
+
 }  // namespace xml_internal
 
 // ---------------------------------------------------------------------------

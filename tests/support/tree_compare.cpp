@@ -23,71 +23,89 @@ bool sameString(const char* x, const char* y) {
 std::string show(const char* s) { return s ? "\"" + std::string(s) + "\"" : "null"; }
 }  // namespace
 
+namespace {
+
+// Compares what two nodes hold themselves (not their children).  Returns an
+// empty string when equal, else what differs.
+std::string compareNode(const NodeData* x, const NodeData* y) {
+    if (!x || !y) return x == y ? "" : "one node is empty";
+    if (!sameString(x->name, y->name)) return "name " + show(x->name) + " vs " + show(y->name);
+    if ((x->declarationFlag != 0) != (y->declarationFlag != 0)) return "declaration flag";
+    if (x->attributeCount != y->attributeCount)
+        return "attribute count " + std::to_string(x->attributeCount) + " vs " +
+               std::to_string(y->attributeCount);
+    for (int i = 0; i < x->attributeCount; i++) {
+        const XMLAttribute& p = x->attributes[i];
+        const XMLAttribute& q = y->attributes[i];
+        if (!sameString(p.name, q.name) || !sameString(p.value, q.value))
+            return "attribute " + std::to_string(i) + " " + show(p.name) + "=" + show(p.value) +
+                   " vs " + show(q.name) + "=" + show(q.value);
+    }
+    const int n = xml_internal::orderCount(x);
+    if (n != xml_internal::orderCount(y))
+        return "content count " + std::to_string(n) + " vs " +
+               std::to_string(xml_internal::orderCount(y));
+    for (int p = 0; p < n; p++) {
+        const int ex = x->order[p], ey = y->order[p];
+        if ((ex & 3) != (ey & 3)) return "kind at position " + std::to_string(p);
+        const int ix = ex >> 2, iy = ey >> 2;
+        if ((ex & 3) == elementText && !sameString(x->texts[ix], y->texts[iy]))
+            return "text at position " + std::to_string(p) + " " + show(x->texts[ix]) + " vs " +
+                   show(y->texts[iy]);
+        if ((ex & 3) == elementClear) {
+            const XMLClear& c = x->clears[ix];
+            const XMLClear& d = y->clears[iy];
+            if (!sameString(c.value, d.value) || !sameString(c.openTag, d.openTag) ||
+                !sameString(c.closeTag, d.closeTag))
+                return "clear tag at position " + std::to_string(p) + " " + show(c.openTag) +
+                       show(c.value) + show(c.closeTag) + " vs " + show(d.openTag) +
+                       show(d.value) + show(d.closeTag);
+        }
+    }
+    return "";
+}
+
+}  // namespace
+
 ::testing::AssertionResult TreesEqual(const XMLNode& a, const XMLNode& b) {
-    struct Frame {
+    // Depth first with one cursor per open level; the path to a difference
+    // is only spelt out when one is found, so any depth costs linear time.
+    struct Level {
         const NodeData* x;
         const NodeData* y;
-        std::string path;
+        int position;  // next order position to look at
     };
-    std::vector<Frame> stack;
-    stack.push_back({NodeAccess::data(a), NodeAccess::data(b), "/"});
+    std::vector<Level> stack;
+    auto failure = [&](const std::string& what) {
+        std::string path;
+        for (size_t i = 1; i < stack.size(); i++) {
+            const NodeData* n = stack[i].x;
+            path += "/" + std::string(n->name ? n->name : "(nameless)") + "[" +
+                    std::to_string(stack[i - 1].position - 1) + "]";
+        }
+        return ::testing::AssertionFailure() << (path.empty() ? "/" : path) << ": " << what;
+    };
+    stack.push_back({NodeAccess::data(a), NodeAccess::data(b), 0});
+    std::string diff = compareNode(stack.back().x, stack.back().y);
+    if (!diff.empty()) return failure(diff);
+    if (!stack.back().x) return ::testing::AssertionSuccess();
     while (!stack.empty()) {
-        Frame f = std::move(stack.back());
-        stack.pop_back();
-        const NodeData* x = f.x;
-        const NodeData* y = f.y;
-        if (!x || !y) {
-            if (x != y) return ::testing::AssertionFailure() << f.path << ": one node is empty";
+        Level& top = stack.back();
+        const int n = xml_internal::orderCount(top.x);
+        while (top.position < n && (top.x->order[top.position] & 3) != elementChildNode)
+            top.position++;
+        if (top.position == n) {
+            stack.pop_back();
             continue;
         }
-        auto fail = [&](const std::string& what) {
-            return ::testing::AssertionFailure() << f.path << ": " << what;
-        };
-        if (!sameString(x->name, y->name)) return fail("name " + show(x->name) + " vs " + show(y->name));
-        if ((x->declarationFlag != 0) != (y->declarationFlag != 0)) return fail("declaration flag");
-        if (x->attributeCount != y->attributeCount)
-            return fail("attribute count " + std::to_string(x->attributeCount) + " vs " +
-                        std::to_string(y->attributeCount));
-        for (int i = 0; i < x->attributeCount; i++) {
-            const XMLAttribute& p = x->attributes[i];
-            const XMLAttribute& q = y->attributes[i];
-            if (!sameString(p.name, q.name) || !sameString(p.value, q.value))
-                return fail("attribute " + std::to_string(i) + " " + show(p.name) + "=" +
-                            show(p.value) + " vs " + show(q.name) + "=" + show(q.value));
-        }
-        const int n = xml_internal::orderCount(x);
-        if (n != xml_internal::orderCount(y))
-            return fail("content count " + std::to_string(n) + " vs " +
-                        std::to_string(xml_internal::orderCount(y)));
-        for (int p = 0; p < n; p++) {
-            const int ex = x->order[p], ey = y->order[p];
-            if ((ex & 3) != (ey & 3)) return fail("kind at position " + std::to_string(p));
-            const int ix = ex >> 2, iy = ey >> 2;
-            switch (ex & 3) {
-                case elementText:
-                    if (!sameString(x->texts[ix], y->texts[iy]))
-                        return fail("text at position " + std::to_string(p) + " " +
-                                    show(x->texts[ix]) + " vs " + show(y->texts[iy]));
-                    break;
-                case elementClear: {
-                    const XMLClear& c = x->clears[ix];
-                    const XMLClear& d = y->clears[iy];
-                    if (!sameString(c.value, d.value) || !sameString(c.openTag, d.openTag) ||
-                        !sameString(c.closeTag, d.closeTag))
-                        return fail("clear tag at position " + std::to_string(p) + " " +
-                                    show(c.openTag) + show(c.value) + show(c.closeTag) + " vs " +
-                                    show(d.openTag) + show(d.value) + show(d.closeTag));
-                    break;
-                }
-                default: {
-                    const NodeData* cx = x->children[ix];
-                    const NodeData* cy = y->children[iy];
-                    std::string name = cx->name ? cx->name : "(nameless)";
-                    stack.push_back({cx, cy, f.path + (f.path == "/" ? "" : "/") + name + "[" +
-                                                 std::to_string(p) + "]"});
-                }
-            }
-        }
+        const int entry = top.x->order[top.position];
+        const int other = top.y->order[top.position];
+        top.position++;
+        const NodeData* cx = top.x->children[entry >> 2];
+        const NodeData* cy = top.y->children[other >> 2];
+        stack.push_back({cx, cy, 0});
+        diff = compareNode(cx, cy);
+        if (!diff.empty()) return failure(diff);
     }
     return ::testing::AssertionSuccess();
 }
