@@ -147,6 +147,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     XMLNode first = XMLNode::parseString(text, "a", &r);
     FUZZ_CHECK(first.isEmpty() || (first.getName() && strcasecmp(first.getName(), "a") == 0));
 
+    // Encoding detection on the raw bytes, with and without the declaration.
+    for (char useDeclaration : {0, 1}) {
+        const XMLNode::XMLCharEncoding guess = XMLNode::guessCharEncoding(
+            const_cast<uint8_t*>(data + 1), static_cast<int>(size - 1), useDeclaration);
+        FUZZ_CHECK(guess >= XMLNode::charEncodingError && guess <= XMLNode::charEncodingGBK);
+    }
+
     // The escaping tool on the raw text.
     ToXMLStringTool tool;
     char* escaped = tool.toXML(text);
