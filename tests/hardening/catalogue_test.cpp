@@ -5,6 +5,7 @@
 // the release together leave no block allocated.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -247,6 +248,50 @@ TEST_F(Catalogue, OnlyAByteOrderMark) {
                 [](const XMLNode& tree) { EXPECT_STREQ(tree.getText(0), "\xEF\xBB\xBF"); });
     expectParse("\xFF\xFE", warningNoXMLTagFound);
     expectParse("", warningNoXMLTagFound);
+}
+
+// Writes `bytes` to a file, parses it with parseFile and expects `code`; the
+// parse and the release leave no block allocated.
+void expectFile(const std::string& bytes, XMLError code, const char* text0 = nullptr) {
+    const std::string path = ::testing::TempDir() + "xmlparser_catalogue.xml";
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+    std::fclose(f);
+    alloc_hook::Scope hook;
+    {
+        XMLResults r;
+        XMLNode n = XMLNode::parseFile(path.c_str(), nullptr, &r);
+        EXPECT_EQ(r.errorCode, code) << XMLNode::getError(r.errorCode);
+        EXPECT_EQ(n.isEmpty() != 0, code >= errorNoXMLData);
+        if (text0) {
+            EXPECT_STREQ(n.getText(0), text0);
+        }
+        EXPECT_TRUE(TreeInvariantsHold(n));
+    }
+    EXPECT_EQ(hook.live(), 0) << "blocks left allocated";
+    std::remove(path.c_str());
+}
+
+TEST_F(Catalogue, NulBytesInsideAFile) {
+    // The text ends at the first zero byte.
+    expectFile(std::string("<r>a</r>\0\0<x>junk", 18), errorNone, "a");
+    expectFile(std::string("<r>a\0</r>", 9), warningUnmatchedEndTag, "a");
+    // Four zero bytes in step with 32-bit units make it look like wide
+    // text, which does not convert.
+    expectFile(std::string("<r>a</r>\0\0\0\0<x/>", 16), errorCharConversion);
+    XMLNode::setGlobalOptions(XMLNode::charEncodingUTF8, 0, 1, 1);
+    expectFile(std::string("<r>a</r>\0\0\0\0<x/>", 16), errorNone, "a");
+}
+
+TEST_F(Catalogue, FileOfOnlyAByteOrderMark) {
+    expectFile("\xEF\xBB\xBF", warningNoXMLTagFound);
+    expectFile("\xFF\xFE", warningNoXMLTagFound, "\xFF\xFE");
+    expectFile(std::string("\xFF\xFE\0\0", 4), warningNoXMLTagFound);
+    expectFile("", errorNoXMLData);
+    // Without the wide-character guess the mark is text.
+    XMLNode::setGlobalOptions(XMLNode::charEncodingUTF8, 0, 1, 1);
+    expectFile("\xEF\xBB\xBF", warningNoXMLTagFound, "\xEF\xBB\xBF");
 }
 
 }  // namespace
