@@ -1,7 +1,8 @@
 // Memory exhaustion over a whole scenario: the k-th heap allocation fails,
 // for every k from the first to the last allocation the scenario makes.  The
-// scenario parses a mixed document, edits it, writes it to memory and to a
-// file, and escapes a string.  For every k: no crash; the operation whose
+// scenario parses a mixed document, edits it (adders, moves, updates,
+// deletions, a path that creates children), deep-copies it, writes it to
+// memory and to a file, escapes a string, and encodes and decodes Base64.  For every k: no crash; the operation whose
 // allocation failed gives exactly its documented empty result and leaves
 // everything as it was (so the same operation, run again, succeeds and the
 // scenario goes on as without the failure); and at the end, with every
@@ -33,16 +34,19 @@ struct State {
     XMLNode doc;    // the parsed document
     XMLNode root;   // its element r
     XMLNode extra;  // a tree built by hand, later moved into the document
-    std::string formatted, compact, file, escaped;
+    XMLNode copy;   // a deep copy of the document
+    std::string formatted, compact, file, escaped, encoded, decoded;
     ToXMLStringTool tool;
+    XMLParserBase64Tool base64;
     std::string path;
 };
 
 // Everything the scenario has built so far, as text (std::string allocates
 // through operator new, which the hook does not count).
 std::string snapshot(const State& s) {
-    return dumpTree(s.doc) + "\n" + dumpTree(s.extra) + "\n" + s.formatted + "\n" + s.compact +
-           "\n" + s.file + "\n" + s.escaped;
+    return dumpTree(s.doc) + "\n" + dumpTree(s.extra) + "\n" + dumpTree(s.copy) + "\n" +
+           s.formatted + "\n" + s.compact + "\n" + s.file + "\n" + s.escaped + "\n" + s.encoded +
+           "\n" + s.decoded;
 }
 
 std::string readFile(const std::string& path) {
@@ -119,6 +123,49 @@ std::vector<Step> scenario() {
          }},
         {"addText at a position",
          [](State& s) { return s.root.addText("more", 3) ? kFull : kEmpty; }},
+        {"updateAttribute appends",
+         [](State& s) {
+             // A failed copy of an argument gives null, a failed append the
+             // address of the empty record: both store nothing.
+             XMLAttribute* a = s.root.updateAttribute("new", nullptr, "fresh");
+             return !a || a == &XMLNode::emptyXMLAttribute ? kEmpty : kFull;
+         }},
+        {"updateAttribute replaces",
+         [](State& s) {
+             XMLAttribute* a = s.root.updateAttribute("2", "A", "a");
+             if (a && a != &XMLNode::emptyXMLAttribute) return kFull;
+             return std::strcmp(s.root.getAttribute("a", 0), "1") == 0 ? kEmpty : kWrong;
+         }},
+        {"updateText",
+         [](State& s) {
+             return s.root.updateText("T1", 0) ? kFull : kEmpty;
+         }},
+        {"updateClear",
+         [](State& s) { return s.root.updateClear("Z", 1) ? kFull : kEmpty; }},
+        {"deletions",
+         [](State& s) {
+             // Deletions allocate nothing: they always succeed.
+             s.root.deleteText(1);
+             s.root.deleteClear(0);
+             s.root.deleteAttribute("b");
+             return kFull;
+         }},
+        {"path creating children",
+         [](State& s) {
+             XMLNode n = s.root.getChildNodeByPath("n/new/leaf", 1);
+             if (!n.isEmpty()) return kFull;
+             // A failure may leave the missing children created so far: the
+             // path stops at the first child it cannot create.
+             return s.root.getChildNodeByPath("n/new/leaf", 0).isEmpty() ? kEmpty : kWrong;
+         }},
+        {"deepCopy",
+         [](State& s) {
+             XMLNode c = s.doc.deepCopy();
+             if (c.isEmpty()) return kEmpty;
+             if (!TreesEqual(c, s.doc)) return kWrong;
+             s.copy = c;
+             return kFull;
+         }},
         {"createXMLString formatted", [](State& s) { return written(s, 1, &s.formatted); }},
         {"createXMLString compact", [](State& s) { return written(s, 0, &s.compact); }},
         {"writeToFile",
@@ -133,6 +180,26 @@ std::vector<Step> scenario() {
              char* e = s.tool.toXML("a < b & c > \"d\" 'e' and some more text to grow the buffer");
              if (!e) return kEmpty;
              s.escaped = e;
+             return kFull;
+         }},
+        {"Base64 encode",
+         [](State& s) {
+             unsigned char bytes[100];
+             for (int i = 0; i < 100; i++) bytes[i] = static_cast<unsigned char>(i * 37);
+             char* e = s.base64.encode(bytes, sizeof bytes, 1);
+             if (!e) return kEmpty;
+             s.encoded = e;
+             return kFull;
+         }},
+        {"Base64 decode",
+         [](State& s) {
+             // A longer text than any before, so that the buffer must grow.
+             std::string text = s.encoded + s.encoded.substr(0, 100) + "Zm9vYmFy";
+             int size = -1;
+             XMLError error = errorNone;
+             unsigned char* d = s.base64.decode(text.c_str(), &size, &error);
+             if (!d) return kEmpty;
+             s.decoded.assign(reinterpret_cast<char*>(d), static_cast<size_t>(size));
              return kFull;
          }},
     };
