@@ -13,13 +13,20 @@ CMAKE_ARGS ?=
 
 SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 
-.PHONY: all build test asan fuzz clean
+PREFIX    ?= /usr/local
+
+.PHONY: all build run test asan fuzz install install-test clean
 
 all: build
 
 build:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DXMLPARSER_WERROR=$(WERROR) $(CMAKE_ARGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# Try the library in one command: format the sample document, then measure it.
+run: build
+	$(BUILD_DIR)/xmltool format examples/sample.xml
+	$(BUILD_DIR)/xmltool stats examples/sample.xml
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
@@ -36,5 +43,43 @@ fuzz:
 	$(MAKE) -C fuzz -j $(JOBS) all OUT=$(abspath $(FUZZ_DIR))
 	$(MAKE) -C fuzz run OUT=$(abspath $(FUZZ_DIR)) FUZZ_SECONDS=$(FUZZ_SECONDS)
 
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# Installs into a temporary prefix and builds a consumer project against it.
+install-test: build
+	tests/install/install_test.sh $(BUILD_DIR)
+
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
+
+# `make bench`: installs the libraries compared with (Debian packages, only
+# those missing), builds the benchmark in Release, writes the corpus to
+# bench/corpus and runs the comparison.
+BENCH_DIR   ?= build-bench
+BENCH_MB    ?= 20
+BENCH_RUNS  ?= 7
+BENCH_PEERS := libpugixml-dev libtinyxml2-dev librapidxml-dev libxml2-dev libexpat1-dev
+
+.PHONY: bench bench-peers
+
+bench-peers:
+	@missing=""; \
+	for p in $(BENCH_PEERS); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  if command -v apt-get >/dev/null 2>&1; then \
+	    sudo=""; [ "$$(id -u)" = 0 ] || sudo="sudo"; \
+	    echo "installing:$$missing"; \
+	    DEBIAN_FRONTEND=noninteractive $$sudo apt-get update -q && \
+	    DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -q $$missing || \
+	      echo "could not install:$$missing (left out of the comparison)"; \
+	  else echo "no apt-get: missing$$missing are left out of the comparison"; fi; \
+	fi
+
+bench: bench-peers
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DXMLPARSER_BUILD_BENCH=ON \
+	  -DXMLPARSER_BUILD_TESTS=OFF -DXMLPARSER_WERROR=$(WERROR) $(CMAKE_ARGS)
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target xml_bench xml_corpus
+	mkdir -p bench/corpus
+	$(BENCH_DIR)/bench/xml_corpus bench/corpus $(BENCH_MB)
+	$(BENCH_DIR)/bench/xml_bench --runs $(BENCH_RUNS) bench/corpus

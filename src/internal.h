@@ -84,6 +84,19 @@ inline int orderCount(const NodeData* d) {
 // attribute and clear-tag records).
 inline void freeOwned(const char* s) { std::free(const_cast<char*>(s)); }
 
+// Sets a record to an empty nameless node without parent or contents; the
+// declaration flag and the reference count are left as they are.
+inline void clearNodeData(NodeData* d) {
+    d->name = nullptr;
+    d->childCount = d->textCount = d->clearCount = d->attributeCount = 0;
+    d->parent = nullptr;
+    d->children = nullptr;
+    d->texts = nullptr;
+    d->clears = nullptr;
+    d->attributes = nullptr;
+    d->order = nullptr;
+}
+
 // Resizes `p` to `count` records of `size` bytes; returns null (leaving `p`
 // untouched) on overflow or exhaustion.  A count of 0 is never asked for.
 inline void* resizeArray(void* p, size_t count, size_t size) {
@@ -225,6 +238,63 @@ inline const char* stepCharacter(const unsigned char* table, const char* p) {
     return p + n;
 }
 
+// Walks the characters from `p` (a character's first byte) towards `q`, where
+// the bytes from p up to q hold no zero byte and the byte at q is readable.
+// Returns q when a character starts there, or the first character start
+// beyond q when q is a trail byte of a multibyte character.  Runs of bytes
+// below 0x80 (single-byte characters in every table) are passed eight at a
+// time, reading only bytes before q; a character that ends at or before q
+// needs no test for a zero byte.
+inline const char* walkToCharacter(const unsigned char* table, const char* p, const char* q) {
+    for (;;) {
+        for (;;) {
+            if (q - p >= 8) {
+                uint64_t w;
+                std::memcpy(&w, p, 8);
+                const uint64_t high = w & 0x8080808080808080ULL;
+                if (!high) {
+                    p += 8;
+                    continue;
+                }
+                // The lowest set bit marks the first byte of 0x80 or above
+                // (x86-64 reads words little-endian).
+                p += __builtin_ctzll(high) >> 3;
+                break;
+            }
+            while (p < q && static_cast<unsigned char>(*p) < 0x80) p++;
+            if (p >= q) return p;
+            break;
+        }
+        const int n = table[static_cast<unsigned char>(*p)];
+        if (q - p >= n) {
+            p += n;
+        } else {
+            p = stepCharacter(table, p);
+            if (p > q) return p;
+        }
+    }
+}
+
+// In content mode the element parser passes over every token that does not
+// begin with "<" (or is the end of the text), and no token passed over holds
+// a "<" or a zero byte that starts a character.  So the next token that
+// matters is the first "<" that starts a character at or after `index`, or
+// the terminating zero: this moves the state's index straight there, without
+// cutting the text into tokens.  strchr finds each candidate; walking the
+// characters up to it tells whether it is a trail byte of a multibyte
+// character.
+inline void skipToMarkup(XML* x, const unsigned char* table) {
+    const char* const doc = x->document;
+    const char* p = doc + x->index;
+    for (;;) {
+        const char* lt = std::strchr(p, '<');
+        if (!lt) lt = p + std::strlen(p);
+        p = walkToCharacter(table, p, lt);
+        if (p == lt) break;
+    }
+    x->index = static_cast<int>(p - doc);
+}
+
 // Whether `length` bytes look like text in 32-bit wide characters.
 char myIsTextWideChar(const void* buffer, int length);
 
@@ -247,21 +317,40 @@ namespace xml_internal {
 constexpr unsigned char escapeEntityBase = 8;
 const unsigned char* activeEscapeClasses();
 
+// The characters that XMLEntities replaces, as a zero-terminated set for
+// strcspn.
+const char* escapedCharacters();
+
 // The one escaping walk shared by every length and write pass, so that both
 // always agree.  Counts (and, when Write is set, writes to `out`, without a
 // terminator) the escaped form of `source`.  A character whose bytes are cut
 // short by the terminating zero is copied up to that zero and no further.
+// Short runs of plain characters are passed with the class table; a run
+// longer than 16 bytes goes to strcspn, which finds the next byte that may
+// need an entity, and walking the characters up to it tells whether it is a
+// trail byte of a multibyte character (then it is copied with that
+// character).  Runs are copied whole.
 template <bool Write>
 inline size_t escapeWalk(const unsigned char* classes, const char* source, char* out) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(source);
     size_t n = 0;
     for (;;) {
         const unsigned char* run = p;
-        while (classes[*p] == 1) p++;
+        int k = 0;
+        while (k < 16 && classes[p[k]] == 1) k++;  // stops at the zero byte (class 0)
+        p += k;
+        if (k == 16) {
+            const char* c = reinterpret_cast<const char*>(p);
+            const char* q = c + std::strcspn(c, escapedCharacters());
+            // Above 0x80 the classes are the active table's character lengths,
+            // which is all the walk reads.
+            p = reinterpret_cast<const unsigned char*>(walkToCharacter(classes, c, q));
+        }
         if (p != run) {
             size_t r = static_cast<size_t>(p - run);
             if (Write) std::memcpy(out + n, run, r);
             n += r;
+            if (k == 16) continue;
         }
         unsigned c = classes[*p];
         if (c == 0) return n;
@@ -271,11 +360,11 @@ inline size_t escapeWalk(const unsigned char* classes, const char* source, char*
             n += static_cast<size_t>(e.length);
             p++;
         } else {
-            size_t k = 1;
-            while (k < c && p[k]) k++;
-            if (Write) std::memcpy(out + n, p, k);
-            n += k;
-            p += k;
+            size_t m = 1;
+            while (m < c && p[m]) m++;
+            if (Write) std::memcpy(out + n, p, m);
+            n += m;
+            p += m;
         }
     }
 }

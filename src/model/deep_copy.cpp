@@ -16,15 +16,8 @@ bool copyShell(const NodeData* s, NodeData** out) {
     NodeData* d = static_cast<NodeData*>(std::malloc(sizeof(NodeData)));
     *out = d;
     if (!d) return false;
-    d->name = nullptr;
-    d->childCount = d->textCount = d->clearCount = d->attributeCount = 0;
+    clearNodeData(d);
     d->declarationFlag = s->declarationFlag;
-    d->parent = nullptr;
-    d->children = nullptr;
-    d->texts = nullptr;
-    d->clears = nullptr;
-    d->attributes = nullptr;
-    d->order = nullptr;
     d->referenceCount = 1;
 
     d->name = stringDup(s->name);

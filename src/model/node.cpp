@@ -73,15 +73,9 @@ XMLNode::XMLNode(XMLNodeDataTag* parent, char* name, char isDeclaration) : nodeD
         std::free(name);
         return;
     }
-    d->name = nullptr;
-    d->childCount = d->textCount = d->clearCount = d->attributeCount = 0;
+    clearNodeData(d);
     d->declarationFlag = isDeclaration;
     d->parent = parent;
-    d->children = nullptr;
-    d->texts = nullptr;
-    d->clears = nullptr;
-    d->attributes = nullptr;
-    d->order = nullptr;
     d->referenceCount = 1;
     nodeData = d;
     updateName_WOSD(name);
@@ -144,14 +138,7 @@ void freeOwnedContent(NodeData* d) {
     std::free(d->attributes);
     std::free(d->order);
     std::free(d->name);
-    d->childCount = d->textCount = d->clearCount = d->attributeCount = 0;
-    d->name = nullptr;
-    d->parent = nullptr;
-    d->children = nullptr;
-    d->texts = nullptr;
-    d->clears = nullptr;
-    d->attributes = nullptr;
-    d->order = nullptr;
+    clearNodeData(d);
 }
 
 }  // namespace
@@ -241,8 +228,14 @@ int XMLNode::detachFromParent(XMLNodeDataTag* d) {
 
 namespace {
 
-// Shrinks `*p` to `count` records, or frees it when `count` is 0.  A failed
-// shrink keeps the larger array, which is still valid.
+// Shrinks `*p` to `count` records, or frees it when `count` is 0.  The
+// shrink moves the records into a new block of exactly that size and frees
+// the old one rather than shrinking in place: the parser trims every element
+// it closes, and an in-place shrink leaves a remainder that the allocator
+// must coalesce (often consolidating all its caches), while a whole freed
+// block goes straight back to its cache for the next element's arrays.  The
+// sizes the node ends with are the same.  When the new block cannot be had,
+// the larger array stays, which is still valid.
 template <typename T>
 void trimArray(T** p, int count) {
     if (!*p) return;
@@ -251,8 +244,12 @@ void trimArray(T** p, int count) {
         *p = nullptr;
         return;
     }
-    void* r = std::realloc(static_cast<void*>(*p), static_cast<size_t>(count) * sizeof(T));
-    if (r) *p = static_cast<T*>(r);
+    const size_t bytes = static_cast<size_t>(count) * sizeof(T);
+    void* exact = std::malloc(bytes);
+    if (!exact) return;
+    std::memcpy(exact, static_cast<void*>(*p), bytes);
+    std::free(*p);
+    *p = static_cast<T*>(exact);
 }
 
 }  // namespace

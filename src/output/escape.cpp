@@ -37,6 +37,29 @@ EscapeClassTables buildAllClasses() {
 
 }  // namespace
 
+namespace {
+
+struct CharacterSet {
+    char set[8];
+};
+
+CharacterSet buildEscapedCharacters() {
+    CharacterSet s{};
+    int n = 0;
+    for (int row = 0; XMLEntities[row].entity && n < 7; row++) {
+        const char ch = XMLEntities[row].character;
+        if (ch != 0 && !std::memchr(s.set, ch, static_cast<size_t>(n))) s.set[n++] = ch;
+    }
+    return s;
+}
+
+}  // namespace
+
+const char* escapedCharacters() {
+    static const CharacterSet set = buildEscapedCharacters();
+    return set.set;
+}
+
 const unsigned char* activeEscapeClasses() {
     // Built once, on first use, from the constant tables.
     static const EscapeClassTables tables = buildAllClasses();

@@ -42,6 +42,7 @@ int XMLNode::ParseXMLElement(void* state) {
     for (;;) {
         int length;
         XMLTokenTypeTag type;
+        if (mode == contentMode) skipToMarkup(x, XML_ByteTable);
         const TokenRef token = GetNextToken(x, &length, &type);
 
         if (type == endOfTextToken) {

@@ -48,8 +48,16 @@ int decodeReference(const char* p, int remain, char* out, XMLError* error) {
         *out = static_cast<char>(value);
         return i + 1;
     }
+    // Bytes equal without regard to ASCII case are also equal once 0x20 is
+    // OR-ed into both, so rows whose byte after "&" differs that way cannot
+    // match and are passed over without comparing strings.  That byte is read
+    // only when the row fits in what remains.
     for (const EntityRow* row = XMLEntities; row->entity; ++row) {
-        if (row->length <= remain && strncasecmp(p, row->entity, static_cast<size_t>(row->length)) == 0) {
+        if (row->length > remain) continue;
+        if (row->length > 1 && ((static_cast<unsigned char>(row->entity[1]) | 0x20) !=
+                                (static_cast<unsigned char>(p[1]) | 0x20)))
+            continue;
+        if (strncasecmp(p, row->entity, static_cast<size_t>(row->length)) == 0) {
             *out = row->character;
             return row->length;
         }
@@ -58,17 +66,28 @@ int decodeReference(const char* p, int remain, char* out, XMLError* error) {
     return 0;
 }
 
-// The first byte after the character at `p`, never beyond `end` and never
-// beyond a zero byte.
-inline const char* nextCharacter(const unsigned char* table, const char* p, const char* end) {
-    const char* q = static_cast<unsigned char>(*p) < 0x80 ? p + 1 : stepCharacter(table, p);
-    return q > end ? end : q;
+// The next "&" that starts a character at or after `p` (a character's first
+// byte) and before `stop`, or null.  The bytes from p up to stop hold no zero
+// byte.  memchr finds each candidate; walking the characters up to it tells
+// whether it is a trail byte of a multibyte character (then the search goes
+// on after that character).
+inline const char* nextReference(const unsigned char* table, const char* p, const char* stop) {
+    while (p < stop) {
+        const char* amp = static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(stop - p)));
+        if (!amp) return nullptr;
+        p = walkToCharacter(table, p, amp);
+        if (p == amp) return amp;
+    }
+    return nullptr;
 }
 
 }  // namespace
 
 // Two passes over the same bytes: the first checks every reference and counts
-// the output, the second writes it into the one allocation.  When memory runs
+// the output, the second writes it into the one allocation.  Both stop at the
+// first zero byte or after `length` bytes; the characters in between are
+// copied whole except where `length` cuts one short, and only the runs
+// between references are walked character by character.  When memory runs
 // out the state's error becomes errorNoXMLData.
 char* fromXMLString(const char* source, int length, XML* state) {
     if (!source) return nullptr;
@@ -83,30 +102,28 @@ char* fromXMLString(const char* source, int length, XML* state) {
     }
     const unsigned char* const table = XML_ByteTable;
     const char* const end = source + length;
+    const char* const zero = static_cast<const char*>(std::memchr(source, 0, static_cast<size_t>(length)));
+    const char* const stop = zero ? zero : end;
 
-    // Pass 1: check and count.
-    size_t count = 0;
+    // Pass 1: check every reference and count what they save.
+    size_t saved = 0;
     bool references = false;
-    const char* p = source;
-    while (p < end && *p) {
-        if (*p == '&') {
-            char ch;
-            XMLError error = errorNone;
-            const int k = decodeReference(p, static_cast<int>(end - p), &ch, &error);
-            if (!k) {
-                if (state) state->error = error;
-                return nullptr;
-            }
-            references = true;
-            p += k;
-            count++;
-        } else {
-            const char* q = nextCharacter(table, p, end);
-            count += static_cast<size_t>(q - p);
-            p = q;
+    for (const char* p = source;;) {
+        const char* amp = nextReference(table, p, stop);
+        if (!amp) break;
+        char ch;
+        XMLError error = errorNone;
+        const int k = decodeReference(amp, static_cast<int>(end - amp), &ch, &error);
+        if (!k) {
+            if (state) state->error = error;
+            return nullptr;
         }
+        references = true;
+        saved += static_cast<size_t>(k - 1);
+        p = amp + k;
     }
 
+    const size_t count = static_cast<size_t>(stop - source) - saved;
     char* out = static_cast<char*>(std::malloc(count + 1));
     if (!out) {
         if (state) state->error = errorNoXMLData;
@@ -118,19 +135,21 @@ char* fromXMLString(const char* source, int length, XML* state) {
         return out;
     }
 
-    // Pass 2: write.  Every reference is known to be valid.
+    // Pass 2: copy the runs between references and write each reference's
+    // character.  Every reference is known to be valid.
     char* w = out;
-    p = source;
-    while (p < end && *p) {
-        if (*p == '&') {
-            XMLError error = errorNone;
-            p += decodeReference(p, static_cast<int>(end - p), w, &error);
-            w++;
-        } else {
-            const char* q = nextCharacter(table, p, end);
-            while (p < q) *w++ = *p++;
-        }
+    const char* from = source;
+    for (;;) {
+        const char* amp = nextReference(table, from, stop);
+        if (!amp) break;
+        std::memcpy(w, from, static_cast<size_t>(amp - from));
+        w += amp - from;
+        XMLError error = errorNone;
+        from = amp + decodeReference(amp, static_cast<int>(end - amp), w, &error);
+        w++;
     }
+    std::memcpy(w, from, static_cast<size_t>(stop - from));
+    w += stop - from;
     *w = 0;
     return out;
 }

@@ -23,10 +23,11 @@ protected:
 NodeData* childData(const NodeData* d, int i) { return d->children[i]; }
 
 // Whether an array holds no more than `count` records of `size` bytes (the
-// allocator may round a block up by a few bytes, never by a whole growth step).
+// allocator may hand out a block a little larger than asked, up to its
+// smallest chunk size plus alignment, but never by a whole growth step).
 bool exact(const void* array, int count, size_t size) {
     if (!array) return count == 0;
-    return malloc_usable_size(const_cast<void*>(array)) < static_cast<size_t>(count) * size + 32;
+    return malloc_usable_size(const_cast<void*>(array)) < static_cast<size_t>(count) * size + 64;
 }
 bool roomy(const void* array, int records, size_t size) {
     return array && malloc_usable_size(const_cast<void*>(array)) >= records * size;

@@ -1,0 +1,270 @@
+// bench.cpp - compares this library with other XML libraries on the corpus
+// that xml_corpus writes.  For each document and library it measures:
+//
+// Times are CPU times of the benchmark's thread (see `now`).
+//
+//   parse MB/s   the document's size over the median time of one parse from
+//                memory into a tree (releasing the tree is not timed);
+//   write MB/s   the document's size over the median time of writing the
+//                parsed tree as compact text into memory (releasing the
+//                output is not timed).  Using the input size for both keeps
+//                every ratio a plain ratio of times, whatever each library's
+//                output looks like;
+//   peak memory  the peak of heap bytes in use during one parse (usable size
+//                of every live block, counted by the malloc wrappers of
+//                alloc_count.cpp, which see every library in the process
+//                alike), as a multiple of the document's size.  The input
+//                text itself is not counted; a copy that a library makes of
+//                it is;
+//
+// and the ratio of ours to each other library.  MB is 10^6 bytes.
+//
+// Usage: xml_bench [--runs N] [--lib a,b,...] [--doc name] [--parse-only |
+//                  --write-only] <corpus directory>
+#include "alloc_count.h"
+#include "engines.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+using namespace bench;
+
+namespace {
+
+struct Options {
+    int runs = 7;
+    std::string libs;  // comma-separated names; empty means all
+    std::string doc;   // substring of a document's name; empty means all
+    bool parse = true;
+    bool write = true;
+    std::string dir;
+};
+
+struct Result {
+    bool parsed = false;
+    double parseSeconds = 0;
+    double writeSeconds = -1;  // negative: no writer
+    size_t written = 0;
+    double peakBytes = 0;
+    uint64_t allocations = 0;
+};
+
+// CPU time of this thread (user and system, page faults included): on a
+// machine shared with other work it moves much less than wall-clock time,
+// since time spent waiting for a core is not counted.
+double now() {
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+bool readFile(const std::string& path, std::string& out) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char chunk[1 << 16];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) out.append(chunk, n);
+    std::fclose(f);
+    return true;
+}
+
+bool selected(const std::string& list, const char* name) {
+    if (list.empty()) return true;
+    std::string padded = "," + list + ",";
+    return padded.find("," + std::string(name) + ",") != std::string::npos;
+}
+
+Result measure(const Engine& e, const std::string& text, const Options& o) {
+    Result r;
+    const char* data = text.c_str();
+    const size_t size = text.size();
+
+    if (o.parse) {
+        std::vector<double> times;
+        for (int i = 0; i < o.runs; i++) {
+            double t0 = now();
+            void* tree = e.parse(data, size);
+            double t1 = now();
+            if (!tree) return r;
+            e.release(tree);
+            times.push_back(t1 - t0);
+        }
+        r.parseSeconds = median(times);
+
+        countingStart();
+        void* tree = e.parse(data, size);
+        r.peakBytes = static_cast<double>(countingStop());
+        r.allocations = countedCalls();
+        if (!tree) return r;
+        e.release(tree);
+    }
+    r.parsed = true;
+
+    if (o.write && e.write) {
+        void* tree = e.parse(data, size);
+        if (!tree) {
+            r.parsed = false;
+            return r;
+        }
+        std::vector<double> times;
+        for (int i = 0; i < o.runs; i++) {
+            size_t length = 0;
+            double t0 = now();
+            void* out = e.write(tree, &length);
+            double t1 = now();
+            if (!out) break;
+            r.written = length;
+            e.releaseOutput(out);
+            times.push_back(t1 - t0);
+        }
+        if (!times.empty()) r.writeSeconds = median(times);
+        e.release(tree);
+    }
+    return r;
+}
+
+void cell(char* buf, size_t n, double value, const char* format) {
+    if (value < 0) std::snprintf(buf, n, "-");
+    else std::snprintf(buf, n, format, value);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; i++) {
+        std::string a = argv[i];
+        if (a == "--runs" && i + 1 < argc) o.runs = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--lib" && i + 1 < argc) o.libs = argv[++i];
+        else if (a == "--doc" && i + 1 < argc) o.doc = argv[++i];
+        else if (a == "--parse-only") o.write = false;
+        else if (a == "--write-only") o.parse = false;
+        else if (!a.empty() && a[0] != '-') o.dir = a;
+        else {
+            std::fprintf(stderr,
+                         "usage: %s [--runs N] [--lib a,b] [--doc name] [--parse-only | "
+                         "--write-only] <corpus directory>\n",
+                         argv[0]);
+            return 2;
+        }
+    }
+    if (o.dir.empty()) o.dir = "bench/corpus";
+
+    std::vector<Engine> all;
+    addOurs(all);
+#ifdef HAVE_PUGIXML
+    addPugixml(all);
+#endif
+#ifdef HAVE_TINYXML2
+    addTinyxml2(all);
+#endif
+#ifdef HAVE_RAPIDXML
+    addRapidxml(all);
+#endif
+#ifdef HAVE_LIBXML2
+    addLibxml2(all);
+#endif
+#ifdef HAVE_EXPAT
+    addExpat(all);
+#endif
+    std::vector<Engine> engines;
+    for (const Engine& e : all)
+        if (selected(o.libs, e.name)) engines.push_back(e);
+
+    const char* const docs[] = {"records.xml", "attrs.xml", "prose.xml", "mixed.xml"};
+    std::printf("Median of %d runs of thread CPU time; MB = 10^6 bytes; write speed is "
+                "document size over write time.\n",
+                o.runs);
+    std::printf("Libraries:");
+    for (const Engine& e : engines) std::printf(" %s", e.name);
+    std::printf("\n");
+
+    struct Verdict {
+        std::string text;
+        bool pass;
+    };
+    std::vector<Verdict> verdicts;
+    int failures = 0;
+
+    for (const char* name : docs) {
+        if (!o.doc.empty() && std::strstr(name, o.doc.c_str()) == nullptr) continue;
+        std::string text;
+        if (!readFile(o.dir + "/" + name, text)) {
+            std::fprintf(stderr, "cannot read %s/%s (run xml_corpus first)\n", o.dir.c_str(),
+                         name);
+            return 1;
+        }
+        const double mb = text.size() / 1e6;
+        std::vector<Result> results;
+        for (const Engine& e : engines) {
+            results.push_back(measure(e, text, o));
+            std::fflush(stdout);
+        }
+
+        std::printf("\n### %s (%.1f MB)\n\n", name, mb);
+        std::printf("| library | parse MB/s | write MB/s | peak memory of a parse (x input) "
+                    "| allocations per parse | ours / this: parse | ours / this: write |\n");
+        std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
+        const Result& ours = results[0];
+        const bool haveOurs = std::strcmp(engines[0].name, "ours") == 0 && ours.parsed;
+        for (size_t i = 0; i < engines.size(); i++) {
+            const Result& r = results[i];
+            if (!r.parsed) {
+                std::printf("| %s | failed to parse | | | | | |\n", engines[i].name);
+                failures++;
+                continue;
+            }
+            char parse[32], write[32], peak[32], allocs[32], rp[32], rw[32];
+            cell(parse, sizeof parse, o.parse ? mb / r.parseSeconds : -1, "%.0f");
+            cell(write, sizeof write, r.writeSeconds < 0 ? -1 : mb / r.writeSeconds, "%.0f");
+            cell(peak, sizeof peak, o.parse ? r.peakBytes / text.size() : -1, "%.2f");
+            cell(allocs, sizeof allocs, o.parse ? static_cast<double>(r.allocations) : -1,
+                 "%.0f");
+            double ratioParse = -1, ratioWrite = -1;
+            if (haveOurs && i > 0 && o.parse) ratioParse = r.parseSeconds / ours.parseSeconds;
+            if (haveOurs && i > 0 && r.writeSeconds > 0 && ours.writeSeconds > 0)
+                ratioWrite = r.writeSeconds / ours.writeSeconds;
+            cell(rp, sizeof rp, ratioParse, "%.2fx");
+            cell(rw, sizeof rw, ratioWrite, "%.2fx");
+            std::printf("| %s | %s | %s | %s | %s | %s | %s |\n", engines[i].name, parse, write,
+                        peak, allocs, rp, rw);
+
+            // The targets: parse at least 1.3x tinyxml2 and 3x libxml2 on every
+            // document, at least half of pugixml on the prose; write at least
+            // as fast as pugixml's raw save everywhere.
+            if (!haveOurs || i == 0) continue;
+            auto check = [&](const char* what, double ratio, double need) {
+                if (ratio < 0) return;
+                char line[160];
+                std::snprintf(line, sizeof line, "%s: %s vs %s %.2fx (target %.2fx)", name,
+                              what, engines[i].name, ratio, need);
+                verdicts.push_back(Verdict{line, ratio >= need});
+            };
+            const std::string peer = engines[i].name;
+            if (peer == "tinyxml2") check("parse", ratioParse, 1.3);
+            if (peer == "libxml2") check("parse", ratioParse, 3.0);
+            if (peer == "pugixml" && std::strcmp(name, "prose.xml") == 0)
+                check("parse", ratioParse, 0.5);
+            if (peer == "pugixml") check("write", ratioWrite, 1.0);
+        }
+        std::fflush(stdout);
+    }
+
+    if (!verdicts.empty()) {
+        std::printf("\n### Targets\n\n");
+        for (const Verdict& v : verdicts)
+            std::printf("- %s %s\n", v.pass ? "met:    " : "MISSED: ", v.text.c_str());
+    }
+    return failures ? 1 : 0;
+}

@@ -1,0 +1,204 @@
+// The fast paths of the parser against plain character-by-character
+// references: the entity decoder (which searches for "&" and copies whole
+// runs) and the content skip (which jumps to the next "<" instead of reading
+// tokens).  Random texts mix ASCII, markup, references, zero bytes and bytes
+// of 0x80 and above, so that multibyte characters whose trail bytes are "<"
+// or "&" (Shift-JIS, GBK) and characters cut short by the end or by a zero
+// byte all occur, in every encoding.
+#include <gtest/gtest.h>
+
+#include <strings.h>
+
+#include <cstdint>
+#include <string>
+
+#include "internal.h"
+
+using namespace xml_internal;
+
+namespace {
+
+class FastPathTest : public ::testing::Test {
+protected:
+    void TearDown() override { XMLNode::setGlobalOptions(XMLNode::charEncodingUTF8, 1, 1, 1); }
+};
+
+const XMLNode::XMLCharEncoding kEncodings[] = {
+    XMLNode::charEncodingUTF8, XMLNode::charEncodingLegacy, XMLNode::charEncodingShiftJIS,
+    XMLNode::charEncodingGB2312, XMLNode::charEncodingGBK};
+
+struct Rng {
+    uint64_t s;
+    unsigned below(unsigned n) {
+        s = s * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<unsigned>((s >> 33) % n);
+    }
+};
+
+// Pieces that random texts are made of.
+const char* const kPieces[] = {"a", "b", " ", "\n", "<", ">", "/", "=", "'", "\"", "&",
+                               "&amp;", "&LT;", "&gt", "&#65;", "&#x4a;", "&#300;", "&#;",
+                               "&#1a;", "&quot;", "&apos;", "<!--", "-->", "<![CDATA[",
+                               "]]>", "</", "<?", "/>", "\x83<", "\x81&", "\xE0<",
+                               "\xC3\xA9", "\xE6\x97\xA5", "\xF0\x9F\x98\x80", "\xA1\xA1",
+                               "\xFF", "\x80"};
+
+std::string randomText(Rng& r, unsigned pieces) {
+    std::string s;
+    for (unsigned i = 0; i < pieces; i++) s += kPieces[r.below(sizeof kPieces / sizeof *kPieces)];
+    return s;
+}
+
+// The decoder as a plain walk, one character at a time.
+int referenceDecode(const char* p, int remain, char* out, XMLError* error) {
+    if (remain > 2 && p[1] == '#') {
+        int i = 2;
+        unsigned base = 10;
+        if (p[2] == 'x' || p[2] == 'X') {
+            base = 16;
+            i = 3;
+        }
+        unsigned value = 0;
+        for (;; i++) {
+            if (i >= remain) {
+                *error = errorUnknownCharacterEntity;
+                return 0;
+            }
+            const unsigned char b = static_cast<unsigned char>(p[i]);
+            if (b == ';') break;
+            unsigned digit;
+            if (b >= '0' && b <= '9') digit = b - '0';
+            else if (base == 16 && b >= 'a' && b <= 'f') digit = b - 'a' + 10;
+            else if (base == 16 && b >= 'A' && b <= 'F') digit = b - 'A' + 10;
+            else {
+                *error = errorUnknownCharacterEntity;
+                return 0;
+            }
+            value = value * base + digit;
+            if (value > 255) value = 256;
+        }
+        if (value > 255) {
+            *error = errorCharacterCodeAbove255;
+            return 0;
+        }
+        *out = static_cast<char>(value);
+        return i + 1;
+    }
+    for (const EntityRow* row = XMLEntities; row->entity; ++row) {
+        if (row->length <= remain &&
+            strncasecmp(p, row->entity, static_cast<size_t>(row->length)) == 0) {
+            *out = row->character;
+            return row->length;
+        }
+    }
+    *error = errorUnknownCharacterEntity;
+    return 0;
+}
+
+// Decoded bytes, or "!" followed by the error code.
+std::string reference(const char* source, int length) {
+    if (length <= 0 || *source == 0) return std::string();
+    const char* const end = source + length;
+    std::string out;
+    const char* p = source;
+    while (p < end && *p) {
+        if (*p == '&') {
+            char ch;
+            XMLError error = errorNone;
+            int k = referenceDecode(p, static_cast<int>(end - p), &ch, &error);
+            if (!k) return "!" + std::to_string(error);
+            out += ch;
+            p += k;
+        } else {
+            const char* q = stepCharacter(XML_ByteTable, p);
+            if (q > end) q = end;
+            out.append(p, q);
+            p = q;
+        }
+    }
+    return std::string(out.c_str());  // "&#;" writes a zero byte: the string ends there
+}
+
+std::string fast(const char* source, int length) {
+    XML x = {source, source, 0, 0, errorNone, nullptr, 0, 1};
+    char* s = fromXMLString(source, length, &x);
+    if (!s) return "!" + std::to_string(x.error);
+    EXPECT_EQ(x.error, errorNone);
+    std::string out(s);
+    std::free(s);
+    return out;
+}
+
+TEST_F(FastPathTest, DecoderMatchesCharacterWalk) {
+    Rng r{42};
+    for (XMLNode::XMLCharEncoding e : kEncodings) {
+        XMLNode::setGlobalOptions(e, 1, 1, 1);
+        for (int round = 0; round < 4000; round++) {
+            std::string text = randomText(r, 1 + r.below(12));
+            // Sometimes a zero byte inside the decoded length.
+            if (r.below(8) == 0) text.insert(r.below(static_cast<unsigned>(text.size()) + 1), 1, '\0');
+            const int length = static_cast<int>(r.below(static_cast<unsigned>(text.size()) + 1));
+            SCOPED_TRACE(::testing::Message() << "encoding " << e << " text " << ::testing::PrintToString(text)
+                                              << " length " << length);
+            ASSERT_EQ(fast(text.c_str(), length), reference(text.c_str(), length));
+        }
+    }
+}
+
+// Long runs go through the eight-byte steps of the character walk.
+TEST_F(FastPathTest, DecoderLongRuns) {
+    const std::string run(100, 'x');
+    const std::string text = run + "\xC3\xA9" + run + "&amp;" + run + "\x83&" + run;
+    for (XMLNode::XMLCharEncoding e : kEncodings) {
+        XMLNode::setGlobalOptions(e, 1, 1, 1);
+        for (int length : {0, 7, 8, 9, 100, 101, 102, 103, 206, 207, 300, 400,
+                           static_cast<int>(text.size())})
+            EXPECT_EQ(fast(text.c_str(), length), reference(text.c_str(), length))
+                << "encoding " << e << " length " << length;
+    }
+}
+
+bool mattersInContent(XMLTokenTypeTag t) {
+    return t == openAngleToken || t == closingTagToken || t == declarationToken ||
+           t == clearTagToken || t == endOfTextToken;
+}
+
+// From every token boundary of a random text, the content skip lands on the
+// first token that content mode does not pass over.
+TEST_F(FastPathTest, ContentSkipLandsOnNextMarkupToken) {
+    Rng r{7};
+    for (XMLNode::XMLCharEncoding e : kEncodings) {
+        XMLNode::setGlobalOptions(e, 1, 1, 1);
+        for (int round = 0; round < 2000; round++) {
+            std::string text = randomText(r, 1 + r.below(30));
+            if (r.below(4) == 0) text += std::string(20 + r.below(20), 'w');
+            const char* doc = text.c_str();
+            SCOPED_TRACE(::testing::Message() << "encoding " << e << " text " << ::testing::PrintToString(text));
+            XML walk = {doc, doc, 0, 0, errorNone, nullptr, 0, 1};
+            for (int guard = 0; guard < 200; guard++) {
+                // Reference: read tokens until one that content mode acts on.
+                XML ref = walk;
+                int length;
+                XMLTokenTypeTag type;
+                TokenRef token;
+                do token = GetNextToken(&ref, &length, &type);
+                while (!mattersInContent(type));
+
+                XML x = walk;
+                skipToMarkup(&x, XML_ByteTable);
+                int fastLength;
+                XMLTokenTypeTag fastType;
+                TokenRef fastToken = GetNextToken(&x, &fastLength, &fastType);
+                ASSERT_EQ(fastType, type) << "from offset " << walk.index;
+                ASSERT_EQ(fastToken.start, token.start) << "from offset " << walk.index;
+                ASSERT_EQ(x.index, ref.index) << "from offset " << walk.index;
+                ASSERT_EQ(fastToken.clearTag, token.clearTag);
+
+                GetNextToken(&walk, &length, &type);  // on to the next boundary
+                if (type == endOfTextToken) break;
+            }
+        }
+    }
+}
+
+}  // namespace
