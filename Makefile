@@ -1,8 +1,12 @@
 # The user's entry point.  `make test` builds (Release) and runs the whole
 # suite; `make asan` does the same under address and undefined-behaviour
-# sanitizers in its own build directory.
+# sanitizers in its own build directory; `make fuzz` builds the libFuzzer
+# targets with clang (fuzz/Makefile, in build-fuzz) and runs each for
+# FUZZ_SECONDS seconds.
 BUILD_DIR ?= build
 ASAN_DIR  ?= build-asan
+FUZZ_DIR  ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 WERROR    ?= OFF
 CMAKE_ARGS ?=
@@ -11,7 +15,7 @@ SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-fra
 
 PREFIX    ?= /usr/local
 
-.PHONY: all build run test asan install install-test clean
+.PHONY: all build run test asan fuzz install install-test clean
 
 all: build
 
@@ -35,6 +39,10 @@ asan:
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
+fuzz:
+	$(MAKE) -C fuzz -j $(JOBS) all OUT=$(abspath $(FUZZ_DIR))
+	$(MAKE) -C fuzz run OUT=$(abspath $(FUZZ_DIR)) FUZZ_SECONDS=$(FUZZ_SECONDS)
+
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
@@ -43,7 +51,7 @@ install-test: build
 	tests/install/install_test.sh $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
 
 # `make bench`: installs the libraries compared with (Debian packages, only
 # those missing), builds the benchmark in Release, writes the corpus to

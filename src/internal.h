@@ -178,7 +178,21 @@ struct XML {
     const char* pendingEndTag;  // name of an end tag offered to ancestors
     int pendingEndTagLength;    // non-zero exactly while one is pending
     int atTopLevel;             // non-zero until the first element parse
+    // The text the text collector stored or joined last (its node and
+    // index), with its length and the size of its block, so that joining
+    // texts across removed comments neither measures the kept text again nor
+    // reallocates it at every join (either made a long run of "t<!--c-->"
+    // quadratic).  The block grows geometrically and is trimmed to its exact
+    // size by settleLastText once the text is complete.
+    XMLNode::XMLNodeDataTag* lastTextNode = nullptr;
+    int lastTextIndex = 0;
+    size_t lastTextLength = 0;
+    size_t lastTextCapacity = 0;
 };
+
+// Trims the block of the text tracked in the state to its exact size (a
+// failed trim keeps the larger block) and stops tracking it.
+void settleLastText(XML* x);
 
 enum XMLTokenTypeTag {
     textToken = 0,

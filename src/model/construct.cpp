@@ -248,7 +248,17 @@ static bool attachNode(NodeData* d, NodeData* x, int position) {
     if (!o) return false;
     d->order = static_cast<int*>(o);
 
-    if (x->parent) {
+    if (x->parent == d) {
+        // Moving within its own parent: taken out by hand, because
+        // detachFromParent frees the array of a parent losing its only child,
+        // which is the array just grown for the new slot.
+        int i = 0;
+        while (d->children[i] != x) i++;
+        d->childCount--;
+        std::memmove(d->children + i, d->children + i + 1,
+                     static_cast<size_t>(d->childCount - i) * sizeof(NodeData*));
+        NodeAccess::removeOrderElement(d, elementChildNode, i);
+    } else if (x->parent) {
         NodeAccess::detachFromParent(x);  // the old slot's reference moves to the new slot
     } else {
         x->referenceCount++;  // the new slot's reference

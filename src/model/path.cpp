@@ -25,15 +25,28 @@ char* findSeparator(char* s, char separator) {
 
 // A separator byte of zero cannot occur inside the path: the whole path is
 // then one segment, the name of a child of this node.
+//
+// When memory runs out while missing children are created, the children
+// this call created are removed again: the tree is left as it was and the
+// result is the empty node.
 XMLNode XMLNode::getChildNodeByPathNonConst(char* path, char createMissing, char separator) {
     if (!path || !*path) return *this;
     XMLNode current = *this;
+    XMLNode firstCreated;  // the topmost child this call created
     char* segment = path;
     for (;;) {
         char* sep = separator ? findSeparator(segment, separator) : nullptr;
         if (sep) *sep = 0;  // written back below on every way out
         XMLNode child = current.getChildNode(segment, static_cast<int*>(nullptr));
-        if (child.isEmpty() && createMissing) child = current.addChild(segment, 0, -1);
+        if (child.isEmpty() && createMissing) {
+            child = current.addChild(segment, 0, -1);
+            if (child.isEmpty()) {
+                if (sep) *sep = separator;
+                firstCreated.deleteNodeContent();  // detaches it and empties its subtree
+                return XMLNode();
+            }
+            if (firstCreated.isEmpty()) firstCreated = child;
+        }
         if (!sep) return child;
         *sep = separator;
         if (child.isEmpty()) return child;

@@ -69,7 +69,12 @@ XMLNode XMLNode::parseString(const char* text, const char* firstTag, XMLResults*
     x.pendingEndTag = nullptr;
     x.pendingEndTagLength = 0;
     x.atTopLevel = 1;
+    x.lastTextNode = nullptr;
+    x.lastTextIndex = 0;
+    x.lastTextLength = 0;
+    x.lastTextCapacity = 0;
     top.ParseXMLElement(&x);
+    settleLastText(&x);
 
     XMLError code = x.error;
     if (code == errorNoXMLData) {

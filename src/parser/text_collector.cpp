@@ -32,17 +32,31 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
         if ((last & 3) == elementClear && (before & 3) == elementText &&
             d->clears[last >> 2].openTag == XMLClearTags[2].open) {
             // Join first, so that a failure leaves the node as it was.
-            char*& kept = d->texts[before >> 2];
-            const size_t a = std::strlen(kept);
+            const int ki = before >> 2;
+            char*& kept = d->texts[ki];
+            const bool tracked = d == x->lastTextNode && ki == x->lastTextIndex;
+            const size_t a = tracked ? x->lastTextLength : std::strlen(kept);
+            const size_t capacity = tracked ? x->lastTextCapacity : a + 1;
             const size_t b = std::strlen(text);
-            char* joined = static_cast<char*>(std::realloc(kept, a + b + 1));
-            if (!joined) {
-                std::free(text);
-                x->error = errorNoXMLData;
-                return 1;
+            const size_t need = a + b + 1;
+            size_t room = capacity;
+            if (need > capacity) {
+                // A text that keeps growing doubles its block.
+                room = tracked && capacity <= SIZE_MAX / 2 && need < 2 * capacity ? 2 * capacity : need;
+                char* joined = static_cast<char*>(std::realloc(kept, room));
+                if (!joined) {
+                    std::free(text);
+                    x->error = errorNoXMLData;
+                    return 1;
+                }
+                kept = joined;
             }
-            std::memcpy(joined + a, text, b + 1);
-            kept = joined;
+            std::memcpy(kept + a, text, b + 1);
+            if (!tracked) settleLastText(x);
+            x->lastTextNode = d;
+            x->lastTextIndex = ki;
+            x->lastTextLength = a + b;
+            x->lastTextCapacity = room;
             std::free(text);
 
             const int ci = last >> 2;  // the last clear tag: no other one moves
@@ -56,9 +70,28 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
             return 0;
         }
     }
+    const size_t length = std::strlen(text);
     if (!addText_priv(50, text, -1)) {  // frees the text
         x->error = errorNoXMLData;
         return 1;
     }
+    settleLastText(x);
+    x->lastTextNode = d;
+    x->lastTextIndex = d->textCount - 1;
+    x->lastTextLength = length;
+    x->lastTextCapacity = length + 1;
     return 0;
 }
+
+namespace xml_internal {
+
+void settleLastText(XML* x) {
+    NodeData* d = x->lastTextNode;
+    x->lastTextNode = nullptr;
+    if (!d || x->lastTextCapacity <= x->lastTextLength + 1) return;
+    char*& s = d->texts[x->lastTextIndex];
+    char* trimmed = static_cast<char*>(std::realloc(s, x->lastTextLength + 1));
+    if (trimmed) s = trimmed;
+}
+
+}  // namespace xml_internal

@@ -10,7 +10,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "../parser/alloc_hook.h"
+#include "alloc_hook.h"
 #include "xmlParser.h"
 
 namespace {

@@ -2,6 +2,8 @@
 #include "tree_compare.h"
 
 #include <cstring>
+#include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -151,6 +153,35 @@ std::string compareNode(const NodeData* x, const NodeData* y) {
             if (c->parent != d) return fail("child " + std::to_string(i) + " has another parent");
             stack.push_back(c);
         }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult ForestInvariantsHold(const XMLNode* handles, size_t count) {
+    std::map<const NodeData*, int> held;
+    std::set<const NodeData*> roots;
+    for (size_t i = 0; i < count; i++) {
+        const NodeData* d = NodeAccess::data(handles[i]);
+        if (!d) continue;
+        held[d]++;
+        while (d->parent) d = d->parent;
+        roots.insert(d);
+    }
+    for (const NodeData* root : roots) {
+        std::vector<const NodeData*> stack{root};
+        while (!stack.empty()) {
+            const NodeData* d = stack.back();
+            stack.pop_back();
+            const auto it = held.find(d);
+            const int expected = (it == held.end() ? 0 : it->second) + (d->parent ? 1 : 0);
+            if (d->referenceCount != expected)
+                return ::testing::AssertionFailure()
+                       << "node " << show(d->name) << ": reference count " << d->referenceCount
+                       << ", expected " << expected;
+            for (int i = 0; i < d->childCount; i++) stack.push_back(d->children[i]);
+        }
+        ::testing::AssertionResult tree = TreeInvariantsHold(NodeAccess::handle(const_cast<NodeData*>(root)));
+        if (!tree) return tree;
     }
     return ::testing::AssertionSuccess();
 }

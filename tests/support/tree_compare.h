@@ -21,4 +21,11 @@
 // it; and each child's reference count is at least 1 (the parent's slot).
 ::testing::AssertionResult TreeInvariantsHold(const XMLNode& root);
 
+// For a set of handles that are the only handles held on a forest: checks
+// the invariants above on every tree that any of them reaches (from its
+// root), and that the reference count of every node of those trees is
+// exactly the number of the given handles on it plus one for its parent's
+// slot.
+::testing::AssertionResult ForestInvariantsHold(const XMLNode* handles, size_t count);
+
 #endif

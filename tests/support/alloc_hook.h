@@ -1,17 +1,22 @@
 // alloc_hook.h - counts and fails the heap allocations of the code linked
-// into the parser's test program (the linker wraps malloc and realloc).
+// into a test program (the linker wraps malloc, realloc and free), and
+// counts the blocks that stay allocated.
 #ifndef XMLPARSER_TESTS_ALLOC_HOOK_H
 #define XMLPARSER_TESTS_ALLOC_HOOK_H
 
 namespace alloc_hook {
 
 // While armed, every malloc and realloc call is counted; the call whose
-// number (from 0) equals failAt returns null.
+// number (from 0) equals failAt returns null.  Blocks handed out by malloc
+// (or by realloc of null) and blocks released by free are balanced in
+// live(), so a scenario that starts and ends inside one scope leaks nothing
+// exactly when live() is 0 at its end.
 struct Scope {
     explicit Scope(long failAt = -1);
     ~Scope();
     long calls() const;   // calls counted so far
     bool failed() const;  // whether the failing call was reached
+    long live() const;    // blocks allocated minus blocks freed while armed
 };
 
 }  // namespace alloc_hook

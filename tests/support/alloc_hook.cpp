@@ -5,12 +5,14 @@
 
 extern "C" void* __real_malloc(size_t size);
 extern "C" void* __real_realloc(void* p, size_t size);
+extern "C" void __real_free(void* p);
 
 namespace {
 bool armed = false;
 long counted = 0;
 long failAtCall = -1;
 bool reached = false;
+long liveBlocks = 0;
 
 bool failNow() {
     if (!armed) return false;
@@ -24,12 +26,21 @@ bool failNow() {
 
 extern "C" void* __wrap_malloc(size_t size) {
     if (failNow()) return nullptr;
-    return __real_malloc(size);
+    void* p = __real_malloc(size);
+    if (p && armed) liveBlocks++;
+    return p;
 }
 
 extern "C" void* __wrap_realloc(void* p, size_t size) {
     if (failNow()) return nullptr;
-    return __real_realloc(p, size);
+    void* q = __real_realloc(p, size);
+    if (q && !p && armed) liveBlocks++;
+    return q;
+}
+
+extern "C" void __wrap_free(void* p) {
+    if (p && armed) liveBlocks--;
+    __real_free(p);
 }
 
 namespace alloc_hook {
@@ -38,10 +49,12 @@ Scope::Scope(long failAt) {
     counted = 0;
     failAtCall = failAt;
     reached = false;
+    liveBlocks = 0;
     armed = true;
 }
 Scope::~Scope() { armed = false; }
 long Scope::calls() const { return counted; }
 bool Scope::failed() const { return reached; }
+long Scope::live() const { return liveBlocks; }
 
 }  // namespace alloc_hook
