@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "internal.h"
+#include "settings_guard.h"
 
 namespace {
 
@@ -17,25 +18,13 @@ using xml_internal::myIsTextWideChar;
 using xml_internal::myWideCharToMultiByte;
 
 // Restores the process-wide settings after each test.
-class EncodingTest : public ::testing::Test {
+class EncodingTest : public SettingsGuard {
 protected:
-    void SetUp() override {
-        savedEncoding = xml_internal::characterEncoding;
-        savedGuess = xml_internal::guessWideCharChars;
-        savedDrop = xml_internal::dropWhiteSpace;
-        savedComments = xml_internal::removeCommentsInMiddleOfText;
-    }
-    void TearDown() override {
-        XMLNode::setGlobalOptions(savedEncoding, savedGuess, savedDrop, savedComments);
-    }
     static void setGuessWide(char on) {
         XMLNode::setGlobalOptions(xml_internal::characterEncoding, on,
                                   xml_internal::dropWhiteSpace,
                                   xml_internal::removeCommentsInMiddleOfText);
     }
-
-    XMLNode::XMLCharEncoding savedEncoding = XMLNode::charEncodingUTF8;
-    char savedGuess = 1, savedDrop = 1, savedComments = 1;
 };
 
 // An exactly sized heap copy, so that a read past the length is caught.

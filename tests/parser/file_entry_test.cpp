@@ -19,19 +19,17 @@
 
 #include "alloc_hook.h"
 #include "internal.h"
+#include "settings_guard.h"
 #include "tree_compare.h"
 
 namespace {
 
 // A temporary directory with the files a test writes; the settings and the
 // locale are restored afterwards.
-class FileEntryTest : public ::testing::Test {
+class FileEntryTest : public SettingsGuard {
 protected:
     void SetUp() override {
-        savedEncoding = xml_internal::characterEncoding;
-        savedGuess = xml_internal::guessWideCharChars;
-        savedDrop = xml_internal::dropWhiteSpace;
-        savedComments = xml_internal::removeCommentsInMiddleOfText;
+        SettingsGuard::SetUp();
         const char* locale = std::setlocale(LC_ALL, nullptr);
         savedLocale = locale ? locale : "C";
         const char* base = std::getenv("TMPDIR");
@@ -45,7 +43,7 @@ protected:
         for (const std::string& f : files) unlink(f.c_str());
         if (!dir.empty()) rmdir(dir.c_str());
         std::setlocale(LC_ALL, savedLocale.c_str());
-        XMLNode::setGlobalOptions(savedEncoding, savedGuess, savedDrop, savedComments);
+        SettingsGuard::TearDown();
     }
 
     std::string write(const std::string& name, const std::string& bytes) {
@@ -71,8 +69,6 @@ protected:
     std::string dir;
     std::vector<std::string> files;
     std::string savedLocale;
-    XMLNode::XMLCharEncoding savedEncoding = XMLNode::charEncodingUTF8;
-    char savedGuess = 1, savedDrop = 1, savedComments = 1;
 };
 
 // UTF-32 little-endian of UTF-8 text (the platform's wide units).

@@ -1,7 +1,7 @@
 // settings_guard.h - a fixture that restores the process-wide settings that a
 // test changes.
-#ifndef XMLPARSER_TESTS_OUTPUT_SETTINGS_GUARD_H
-#define XMLPARSER_TESTS_OUTPUT_SETTINGS_GUARD_H
+#ifndef XMLPARSER_TESTS_SETTINGS_GUARD_H
+#define XMLPARSER_TESTS_SETTINGS_GUARD_H
 
 #include <gtest/gtest.h>
 
