@@ -12,6 +12,7 @@
 
 #include "alloc_hook.h"
 #include "internal.h"
+#include "sanitized.h"
 #include "tree_compare.h"
 
 namespace {
@@ -104,13 +105,6 @@ TEST_F(Catalogue, MillionDeepNesting) {
     expectParse(repeat("<a>", depth) + "</b>", errorUnmatchedEndTag, true);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-#define XMLPARSER_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define XMLPARSER_SANITIZED 1
-#endif
-#endif
 
 TEST_F(Catalogue, MillionSiblings) {
 #ifdef XMLPARSER_SANITIZED

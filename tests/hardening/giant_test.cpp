@@ -14,15 +14,9 @@
 #include <fstream>
 #include <string>
 
+#include "sanitized.h"
 #include "xmlParser.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define XMLPARSER_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define XMLPARSER_SANITIZED 1
-#endif
-#endif
 
 namespace {
 

@@ -6,20 +6,13 @@
 #include <vector>
 
 #include "internal.h"
+#include "node_probe.h"
 #include "tree_compare.h"
 
 using xml_internal::NodeAccess;
 using xml_internal::NodeData;
 
 namespace {
-
-int refs(const XMLNode& n) { return NodeAccess::data(n)->referenceCount; }
-
-std::vector<int> orderOf(const XMLNode& n) {
-    const NodeData* d = NodeAccess::data(n);
-    if (!d->order) return {};
-    return std::vector<int>(d->order, d->order + xml_internal::orderCount(d));
-}
 
 // The contents of a node in document order, one token per item: "tNAME" for
 // a text, "cNAME" for a child, "xVALUE" for a clear tag.

@@ -5,20 +5,13 @@
 #include <cstring>
 
 #include "internal.h"
+#include "node_probe.h"
 #include "tree_compare.h"
 
 using xml_internal::NodeAccess;
 using xml_internal::NodeData;
 
 namespace {
-
-int refs(const XMLNode& n) { return NodeAccess::data(n)->referenceCount; }
-
-// Order entries of a node, as index * 4 + kind.
-std::vector<int> orderOf(const XMLNode& n) {
-    const NodeData* d = NodeAccess::data(n);
-    return std::vector<int>(d->order, d->order + xml_internal::orderCount(d));
-}
 
 TEST(EmptyNode, EveryAccessorGivesItsEmptyResult) {
     const XMLNode nodes[] = {XMLNode(), XMLNode::emptyNode(), XMLNode::emptyXMLNode};

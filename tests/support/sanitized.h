@@ -1,0 +1,14 @@
+// sanitized.h - defines XMLPARSER_SANITIZED when the tests are built with the
+// address sanitizer, so that giant or allocator-sensitive cases can scale down.
+#ifndef XMLPARSER_TESTS_SANITIZED_H
+#define XMLPARSER_TESTS_SANITIZED_H
+
+#if defined(__SANITIZE_ADDRESS__)
+#define XMLPARSER_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define XMLPARSER_SANITIZED 1
+#endif
+#endif
+
+#endif
