@@ -85,9 +85,22 @@ struct Sink {
     void dropLast() { length--; }
 };
 
+// The walk chases pointers from each node record to its arrays and strings,
+// which lie apart on the heap; asking for them all at once lets their loads
+// overlap instead of waiting for each in turn.  A prefetch never faults, so
+// null pointers need no test.
+inline void prefetchContents(const NodeData* d) {
+    __builtin_prefetch(d->order);
+    __builtin_prefetch(d->children);
+    __builtin_prefetch(d->attributes);
+    __builtin_prefetch(d->texts);
+    __builtin_prefetch(d->name);
+}
+
 // Writes the start tag of `d` at level `level` and fills in its frame.
 template <bool Write>
 void startNode(Sink<Write>& sink, Frame* f, NodeData* d, int level) {
+    prefetchContents(d);
     const bool declaration = d->declarationFlag != 0;
     const int items = orderCount(d);
     const bool named = d->name && d->name[0];
@@ -198,6 +211,7 @@ int64_t walk(NodeData* root, char* out, int level, FrameStack& stack) {
                 break;
             default: {
                 int childLevel = f.childLevel;
+                if (index + 1 < d->childCount) __builtin_prefetch(d->children[index + 1]);
                 Frame* c = stack.push();  // may move the frames: `f` is not used again
                 if (!c) return -1;
                 startNode(sink, c, d->children[index], childLevel);
