@@ -214,11 +214,38 @@ struct TokenRef {
 
 // Decodes the first `length` bytes of `source` (character entities and
 // numeric references) into a new heap string; null on a decoding error (the
-// code goes into state->error) or for a null source.
-char* fromXMLString(const char* source, int length, XML* state);
+// code goes into state->error) or for a null source.  When `decodedLength`
+// is given it receives the new string's length.
+char* fromXMLString(const char* source, int length, XML* state, size_t* decodedLength = nullptr);
 
 // 0 when the stored tag name stands as a whole name at `text`, else 1.
 char myTagCompare(const char* name, const char* text);
+
+// Each byte with ASCII letters mapped to lower case; every other byte maps
+// to itself.  Names and named entities compare through it.
+struct AsciiLowerTable {
+    unsigned char map[256];
+};
+constexpr AsciiLowerTable makeAsciiLowerTable() {
+    AsciiLowerTable t{};
+    for (int i = 0; i < 256; i++) t.map[i] = static_cast<unsigned char>(i);
+    for (int c = 'A'; c <= 'Z'; c++) t.map[c] = static_cast<unsigned char>(c - 'A' + 'a');
+    return t;
+}
+inline constexpr AsciiLowerTable asciiLower = makeAsciiLowerTable();
+
+// Whether the first n bytes at a and b are equal ignoring ASCII letter case.
+// Stops at the first difference, so a zero byte in either ends the
+// comparison there unless the other has a zero byte too.
+inline bool equalIgnoringAsciiCase(const char* a, const char* b, size_t n) {
+    const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
+    const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
+    for (size_t i = 0; i < n; i++) {
+        if (x[i] != y[i] && asciiLower.map[x[i]] != asciiLower.map[y[i]]) return false;
+        if (x[i] == 0) return true;
+    }
+    return true;
+}
 
 // Reads the next token at state->index: writes its type and (except for a
 // clear tag) its length, and moves state->index past it.  Never moves past

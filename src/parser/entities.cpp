@@ -2,8 +2,6 @@
 // "&#65;", "&#x41;") in attribute values and texts into their characters.
 #include "internal.h"
 
-#include <strings.h>
-
 namespace xml_internal {
 
 namespace {
@@ -57,7 +55,7 @@ int decodeReference(const char* p, int remain, char* out, XMLError* error) {
         if (row->length > 1 && ((static_cast<unsigned char>(row->entity[1]) | 0x20) !=
                                 (static_cast<unsigned char>(p[1]) | 0x20)))
             continue;
-        if (strncasecmp(p, row->entity, static_cast<size_t>(row->length)) == 0) {
+        if (equalIgnoringAsciiCase(p, row->entity, static_cast<size_t>(row->length))) {
             *out = row->character;
             return row->length;
         }
@@ -89,7 +87,7 @@ inline const char* nextReference(const unsigned char* table, const char* p, cons
 // copied whole except where `length` cuts one short, and only the runs
 // between references are walked character by character.  When memory runs
 // out the state's error becomes errorNoXMLData.
-char* fromXMLString(const char* source, int length, XML* state) {
+char* fromXMLString(const char* source, int length, XML* state, size_t* decodedLength) {
     if (!source) return nullptr;
     if (length <= 0 || *source == 0) {
         char* empty = static_cast<char*>(std::malloc(1));
@@ -98,6 +96,7 @@ char* fromXMLString(const char* source, int length, XML* state) {
             return nullptr;
         }
         *empty = 0;
+        if (decodedLength) *decodedLength = 0;
         return empty;
     }
     const unsigned char* const table = XML_ByteTable;
@@ -107,10 +106,11 @@ char* fromXMLString(const char* source, int length, XML* state) {
 
     // Pass 1: check every reference and count what they save.
     size_t saved = 0;
-    bool references = false;
+    const char* first = nullptr;  // the first reference, where pass 2 starts
     for (const char* p = source;;) {
         const char* amp = nextReference(table, p, stop);
         if (!amp) break;
+        if (!first) first = amp;
         char ch;
         XMLError error = errorNone;
         const int k = decodeReference(amp, static_cast<int>(end - amp), &ch, &error);
@@ -118,7 +118,6 @@ char* fromXMLString(const char* source, int length, XML* state) {
             if (state) state->error = error;
             return nullptr;
         }
-        references = true;
         saved += static_cast<size_t>(k - 1);
         p = amp + k;
     }
@@ -129,28 +128,34 @@ char* fromXMLString(const char* source, int length, XML* state) {
         if (state) state->error = errorNoXMLData;
         return nullptr;
     }
-    if (!references) {
+    if (!first) {
+        if (decodedLength) *decodedLength = count;
         std::memcpy(out, source, count);  // no reference: the bytes as they are
         out[count] = 0;
         return out;
     }
 
     // Pass 2: copy the runs between references and write each reference's
-    // character.  Every reference is known to be valid.
+    // character.  Every reference is known to be valid, and the bytes before
+    // the first one are copied without searching them again.
+    // A reference to character 0 ends the string early: the length reported
+    // is the string's, up to its first zero byte.
     char* w = out;
+    char* firstZero = nullptr;
     const char* from = source;
-    for (;;) {
-        const char* amp = nextReference(table, from, stop);
+    for (const char* amp = first;; amp = nextReference(table, from, stop)) {
         if (!amp) break;
         std::memcpy(w, from, static_cast<size_t>(amp - from));
         w += amp - from;
         XMLError error = errorNone;
         from = amp + decodeReference(amp, static_cast<int>(end - amp), w, &error);
+        if (*w == 0 && !firstZero) firstZero = w;
         w++;
     }
     std::memcpy(w, from, static_cast<size_t>(stop - from));
     w += stop - from;
     *w = 0;
+    if (decodedLength) *decodedLength = static_cast<size_t>((firstZero ? firstZero : w) - out);
     return out;
 }
 

@@ -20,7 +20,8 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
     int n = static_cast<int>(end - p);
     if (trim)
         while (n > 1 && isWhiteSpace(static_cast<unsigned char>(p[n - 1]))) n--;
-    char* text = fromXMLString(p, n, x);
+    size_t length;
+    char* text = fromXMLString(p, n, x, &length);
     if (!text) return 1;
     x->pendingText = nullptr;
 
@@ -37,7 +38,7 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
             const bool tracked = d == x->lastTextNode && ki == x->lastTextIndex;
             const size_t a = tracked ? x->lastTextLength : std::strlen(kept);
             const size_t capacity = tracked ? x->lastTextCapacity : a + 1;
-            const size_t b = std::strlen(text);
+            const size_t b = length;
             const size_t need = a + b + 1;
             size_t room = capacity;
             if (need > capacity) {
@@ -70,7 +71,6 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
             return 0;
         }
     }
-    const size_t length = std::strlen(text);
     if (!addText_priv(50, text, -1)) {  // frees the text
         x->error = errorNoXMLData;
         return 1;

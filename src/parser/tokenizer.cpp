@@ -140,9 +140,9 @@ TokenRef GetNextToken(XML* x, int* length, XMLTokenTypeTag* type) {
 char myTagCompare(const char* name, const char* text) {
     if (!name) return 1;
     const size_t n = std::strlen(name);
-    // strncasecmp stops at the text's zero byte, which differs from every
+    // The comparison stops at the text's zero byte, which differs from every
     // byte of the name.
-    if (strncasecmp(name, text, n) != 0) return 1;
+    if (!equalIgnoringAsciiCase(name, text, n)) return 1;
     switch (text[n]) {
         case ' ':
         case '\n':

@@ -256,6 +256,8 @@ TEST_F(ParseTest, WhiteSpaceAndCommentSettings) {
         {"<r>a<!--x-->b<!--y--></r>", nullptr, errorNone, U, U, "r(\"ab\",[<!--|y|-->])"},
         {"<r>a<!--x-->&bad;</r>", nullptr, errorUnknownCharacterEntity, 1, 20, "-"},
         {"<r>a<!--x-->&#0;b</r>", nullptr, errorNone, U, U, "r(\"a\")"},
+        // A text holding character 0 is joined at its first zero byte.
+        {"<r>a&#0;b<!--x-->c<!--y-->d</r>", nullptr, errorNone, U, U, "r(\"acd\")"},
         // Top level texts follow the same rules.
         {"a<!--x-->b<r/>", nullptr, errorNone, U, U, "#(\"ab\",r)"},
         {"'x' = y /> z<a>'x' = y /> z</a>", nullptr, errorNone, U, U,
