@@ -104,13 +104,22 @@ char* fromXMLString(const char* source, int length, XML* state, size_t* decodedL
     const char* const zero = static_cast<const char*>(std::memchr(source, 0, static_cast<size_t>(length)));
     const char* const stop = zero ? zero : end;
 
-    // Pass 1: check every reference and count what they save.
+    // Pass 1: check every reference and count what they save.  The first
+    // references found are remembered (where, how long, which character), so
+    // that pass 2 writes them without searching or reading them again.
+    struct Found {
+        const char* at;
+        int length;
+        char character;
+    };
+    constexpr int kRemembered = 32;
+    Found found[kRemembered];
+    int foundCount = 0;
     size_t saved = 0;
-    const char* first = nullptr;  // the first reference, where pass 2 starts
-    for (const char* p = source;;) {
+    const char* p = source;
+    for (;;) {
         const char* amp = nextReference(table, p, stop);
         if (!amp) break;
-        if (!first) first = amp;
         char ch;
         XMLError error = errorNone;
         const int k = decodeReference(amp, static_cast<int>(end - amp), &ch, &error);
@@ -118,6 +127,9 @@ char* fromXMLString(const char* source, int length, XML* state, size_t* decodedL
             if (state) state->error = error;
             return nullptr;
         }
+        // The count stops one past what is remembered: "and more".
+        if (foundCount < kRemembered) found[foundCount] = Found{amp, k, ch};
+        if (foundCount <= kRemembered) foundCount++;
         saved += static_cast<size_t>(k - 1);
         p = amp + k;
     }
@@ -128,7 +140,7 @@ char* fromXMLString(const char* source, int length, XML* state, size_t* decodedL
         if (state) state->error = errorNoXMLData;
         return nullptr;
     }
-    if (!first) {
+    if (!foundCount) {
         if (decodedLength) *decodedLength = count;
         std::memcpy(out, source, count);  // no reference: the bytes as they are
         out[count] = 0;
@@ -136,21 +148,35 @@ char* fromXMLString(const char* source, int length, XML* state, size_t* decodedL
     }
 
     // Pass 2: copy the runs between references and write each reference's
-    // character.  Every reference is known to be valid, and the bytes before
-    // the first one are copied without searching them again.
-    // A reference to character 0 ends the string early: the length reported
-    // is the string's, up to its first zero byte.
+    // character: the remembered ones as they were found, any later ones
+    // searched and read again (every reference is known to be valid).  A
+    // reference to character 0 ends the string early: the length reported is
+    // the string's, up to its first zero byte.
+    const int remembered = foundCount < kRemembered ? foundCount : kRemembered;
+    const bool more = foundCount > kRemembered;
     char* w = out;
     char* firstZero = nullptr;
     const char* from = source;
-    for (const char* amp = first;; amp = nextReference(table, from, stop)) {
-        if (!amp) break;
+    for (int i = 0;; i++) {
+        const char* amp;
+        int k;
+        char ch;
+        if (i < remembered) {
+            amp = found[i].at;
+            k = found[i].length;
+            ch = found[i].character;
+        } else {
+            amp = more ? nextReference(table, from, stop) : nullptr;
+            if (!amp) break;
+            XMLError error = errorNone;
+            k = decodeReference(amp, static_cast<int>(end - amp), &ch, &error);
+        }
         std::memcpy(w, from, static_cast<size_t>(amp - from));
         w += amp - from;
-        XMLError error = errorNone;
-        from = amp + decodeReference(amp, static_cast<int>(end - amp), w, &error);
-        if (*w == 0 && !firstZero) firstZero = w;
+        *w = ch;
+        if (ch == 0 && !firstZero) firstZero = w;
         w++;
+        from = amp + k;
     }
     std::memcpy(w, from, static_cast<size_t>(stop - from));
     w += stop - from;

@@ -121,9 +121,11 @@ std::string reference(const char* source, int length) {
 
 std::string fast(const char* source, int length) {
     XML x = {source, source, 0, 0, errorNone, nullptr, 0, 1};
-    char* s = fromXMLString(source, length, &x);
+    size_t decoded = 0;
+    char* s = fromXMLString(source, length, &x, &decoded);
     if (!s) return "!" + std::to_string(x.error);
     EXPECT_EQ(x.error, errorNone);
+    EXPECT_EQ(decoded, std::strlen(s));
     std::string out(s);
     std::free(s);
     return out;
@@ -143,6 +145,30 @@ TEST_F(FastPathTest, DecoderMatchesCharacterWalk) {
             ASSERT_EQ(fast(text.c_str(), length), reference(text.c_str(), length));
         }
     }
+}
+
+// Texts with more references than the decoder remembers between its passes
+// (the later ones are searched for again).
+TEST_F(FastPathTest, DecoderManyReferences) {
+    Rng r{99};
+    for (XMLNode::XMLCharEncoding e : kEncodings) {
+        XMLNode::setGlobalOptions(e, 1, 1, 1);
+        for (int round = 0; round < 300; round++) {
+            // Valid references only, so that the decoding gets past 32 of them.
+            static const char* const valid[] = {"a", " ", "<", "&amp;", "&LT;", "&#65;", "&#x4a;",
+                                                "&#0;", "\xC3\xA9", "\x83<", "\xE0<", "\x81&",
+                                                "\xF0\x9F\x98\x80"};
+            std::string text;
+            for (unsigned n = 20 + r.below(200); n > 0; n--) text += valid[r.below(13)];
+            const int length = static_cast<int>(text.size()) - static_cast<int>(r.below(4));
+            SCOPED_TRACE(::testing::Message() << "encoding " << e << " text " << ::testing::PrintToString(text)
+                                              << " length " << length);
+            ASSERT_EQ(fast(text.c_str(), length), reference(text.c_str(), length));
+        }
+    }
+    std::string many;
+    for (int i = 0; i < 100; i++) many += (i % 3 ? "&lt;x" : "&#65;&#0;");
+    EXPECT_EQ(fast(many.c_str(), static_cast<int>(many.size())), reference(many.c_str(), static_cast<int>(many.size())));
 }
 
 // Long runs go through the eight-byte steps of the character walk.
