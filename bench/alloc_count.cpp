@@ -18,6 +18,16 @@ void __libc_free(void*);
 namespace {
 
 bool counting = false;
+std::vector<bench::AllocEvent>* trace = nullptr;
+bool traceFull = false;
+
+inline void record(bench::AllocEvent::Kind kind, size_t size, void* in, void* out) {
+    if (trace->size() == trace->capacity()) {
+        traceFull = true;
+        return;
+    }
+    trace->push_back(bench::AllocEvent{kind, size, in, out});
+}
 int64_t inUse = 0;
 int64_t peak = 0;
 uint64_t calls = 0;
@@ -46,12 +56,23 @@ int64_t countingStop() {
 
 uint64_t countedCalls() { return calls; }
 
+void tracingStart(std::vector<AllocEvent>* events) {
+    traceFull = false;
+    trace = events;
+}
+
+bool tracingStop() {
+    trace = nullptr;
+    return !traceFull;
+}
+
 }  // namespace bench
 
 extern "C" {
 
 void* malloc(size_t n) {
     void* p = __libc_malloc(n);
+    if (__builtin_expect(trace != nullptr, 0)) record(bench::AllocEvent::Malloc, n, nullptr, p);
     if (__builtin_expect(counting, 0)) {
         calls++;
         added(p);
@@ -69,6 +90,11 @@ void* calloc(size_t count, size_t n) {
 }
 
 void* realloc(void* old, size_t n) {
+    if (__builtin_expect(trace != nullptr, 0)) {
+        void* p = __libc_realloc(old, n);
+        record(bench::AllocEvent::Realloc, n, old, p);
+        return p;
+    }
     if (__builtin_expect(!counting, 1)) return __libc_realloc(old, n);
     calls++;
     int64_t before = old ? static_cast<int64_t>(malloc_usable_size(old)) : 0;
@@ -83,6 +109,7 @@ void* realloc(void* old, size_t n) {
 }
 
 void free(void* p) {
+    if (__builtin_expect(trace != nullptr, 0) && p) record(bench::AllocEvent::Free, 0, p, nullptr);
     if (__builtin_expect(counting, 0) && p) inUse -= static_cast<int64_t>(malloc_usable_size(p));
     __libc_free(p);
 }

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace bench {
 
@@ -20,6 +21,22 @@ int64_t countingStop();
 // Number of allocation calls (malloc, calloc, realloc, aligned) since the
 // start.
 uint64_t countedCalls();
+
+// One allocation call as the tracer saw it: malloc (in is null), realloc,
+// or free (out is null).
+struct AllocEvent {
+    enum Kind : unsigned char { Malloc, Realloc, Free } kind;
+    size_t size;
+    void* in;
+    void* out;
+};
+
+// Records every malloc, realloc and free call from now on into `events`,
+// whose capacity must already be reserved: the tracer never grows it (calls
+// beyond its capacity are dropped and reported by tracingStop).
+void tracingStart(std::vector<AllocEvent>* events);
+// Stops recording; false when calls were dropped.
+bool tracingStop();
 
 }  // namespace bench
 
