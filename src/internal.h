@@ -218,6 +218,10 @@ struct TokenRef {
 // is given it receives the new string's length.
 char* fromXMLString(const char* source, int length, XML* state, size_t* decodedLength = nullptr);
 
+// fromXMLString for bytes that the tokenizer has read, which never hold a
+// zero byte: the same result without looking for one.
+char* fromXMLTokenText(const char* source, int length, XML* state, size_t* decodedLength = nullptr);
+
 // 0 when the stored tag name stands as a whole name at `text`, else 1.
 char myTagCompare(const char* name, const char* text);
 

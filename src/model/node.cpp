@@ -143,38 +143,44 @@ void freeOwnedContent(NodeData* d) {
 
 }  // namespace
 
-// Empties (and, when unreferenced, frees) this node data and walks its
-// descendants without recursion: a child whose slot reference is given up is
-// pushed on a work stack that is threaded through the children's own `parent`
-// fields, which are cleared anyway, so a release of any depth uses constant
-// stack and allocates nothing.
+// Empties (and, when unreferenced, frees) this node data and its
+// descendants without recursion.  The walk goes down through the children
+// and back up through the `parent` fields (cleared anyway once a record is
+// emptied), so a release of any depth uses constant stack and allocates
+// nothing.  `childCount` serves as the cursor over a node's children (the
+// last is taken first), and a node's own arrays and strings are freed only
+// after all of its descendants: the large arrays of wide nodes near the top
+// go last, when the allocator can merge everything freed before them and
+// hand a whole document's memory back at once, instead of leaving it in
+// pieces for the next allocations to sort out.
 void XMLNode::emptyTheNode(char force) {
-    XMLNodeDataTag* d = nodeData;
-    if (!d) return;
-    if (!force && d->referenceCount != 0) return;
-    if (d->parent) detachFromParent(d);
+    XMLNodeDataTag* const top = nodeData;
+    if (!top) return;
+    if (!force && top->referenceCount != 0) return;
+    if (top->parent) detachFromParent(top);
+    top->parent = nullptr;
 
-    XMLNodeDataTag* stack = nullptr;  // linked through `parent`
+    XMLNodeDataTag* d = top;
     for (;;) {
-        for (int i = 0; i < d->childCount; i++) {
-            XMLNodeDataTag* c = d->children[i];
+        if (d->childCount > 0) {
+            XMLNodeDataTag* c = d->children[--d->childCount];
             c->referenceCount--;  // the slot's reference
             if (force || c->referenceCount == 0) {
-                c->parent = stack;
-                stack = c;
+                d = c;  // its `parent` leads back here
             } else {
                 c->parent = nullptr;  // survives whole, as a root
             }
+            continue;
         }
+        XMLNodeDataTag* const up = d->parent;
+        const bool last = d == top;
         freeOwnedContent(d);
         if (d->referenceCount == 0) {
             if (d == nodeData) nodeData = nullptr;
             std::free(d);
         }
-        if (!stack) break;
-        d = stack;
-        stack = d->parent;
-        d->parent = nullptr;
+        if (last) break;
+        d = up;
     }
 }
 

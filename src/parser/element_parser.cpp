@@ -194,7 +194,7 @@ int XMLNode::ParseXMLElement(void* state) {
                     v++;
                     n -= 2;
                 }
-                char* value = fromXMLString(v, n, x);
+                char* value = fromXMLTokenText(v, n, x);
                 if (!value) return 0;
                 char* copy = stringDup(attrName, attrLength);
                 if (!copy) {

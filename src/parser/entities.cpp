@@ -81,28 +81,29 @@ inline const char* nextReference(const unsigned char* table, const char* p, cons
 
 }  // namespace
 
-// Two passes over the same bytes: the first checks every reference and counts
-// the output, the second writes it into the one allocation.  Both stop at the
-// first zero byte or after `length` bytes; the characters in between are
-// copied whole except where `length` cuts one short, and only the runs
-// between references are walked character by character.  When memory runs
-// out the state's error becomes errorNoXMLData.
-char* fromXMLString(const char* source, int length, XML* state, size_t* decodedLength) {
-    if (!source) return nullptr;
-    if (length <= 0 || *source == 0) {
-        char* empty = static_cast<char*>(std::malloc(1));
-        if (!empty) {
-            if (state) state->error = errorNoXMLData;
-            return nullptr;
-        }
-        *empty = 0;
-        if (decodedLength) *decodedLength = 0;
-        return empty;
+namespace {
+
+// A new empty string (the decoding of an empty source).
+char* emptyString(XML* state, size_t* decodedLength) {
+    char* empty = static_cast<char*>(std::malloc(1));
+    if (!empty) {
+        if (state) state->error = errorNoXMLData;
+        return nullptr;
     }
+    *empty = 0;
+    if (decodedLength) *decodedLength = 0;
+    return empty;
+}
+
+// Two passes over the same bytes: the first checks every reference and counts
+// the output, the second writes it into the one allocation.  Both stop at
+// `stop` (the first zero byte, or `end` when there is none before it); the
+// characters in between are copied whole except where `end` cuts one short,
+// and only the runs between references are walked character by character.
+// When memory runs out the state's error becomes errorNoXMLData.
+char* decode(const char* source, const char* stop, const char* end, XML* state,
+             size_t* decodedLength) {
     const unsigned char* const table = XML_ByteTable;
-    const char* const end = source + length;
-    const char* const zero = static_cast<const char*>(std::memchr(source, 0, static_cast<size_t>(length)));
-    const char* const stop = zero ? zero : end;
 
     // Pass 1: check every reference and count what they save.  The first
     // references found are remembered (where, how long, which character), so
@@ -183,6 +184,21 @@ char* fromXMLString(const char* source, int length, XML* state, size_t* decodedL
     *w = 0;
     if (decodedLength) *decodedLength = static_cast<size_t>((firstZero ? firstZero : w) - out);
     return out;
+}
+
+}  // namespace
+
+char* fromXMLString(const char* source, int length, XML* state, size_t* decodedLength) {
+    if (!source) return nullptr;
+    if (length <= 0 || *source == 0) return emptyString(state, decodedLength);
+    const char* const end = source + length;
+    const char* const zero = static_cast<const char*>(std::memchr(source, 0, static_cast<size_t>(length)));
+    return decode(source, zero ? zero : end, end, state, decodedLength);
+}
+
+char* fromXMLTokenText(const char* source, int length, XML* state, size_t* decodedLength) {
+    if (length <= 0) return emptyString(state, decodedLength);
+    return decode(source, source + length, source + length, state, decodedLength);
 }
 
 }  // namespace xml_internal

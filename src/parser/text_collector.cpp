@@ -21,7 +21,7 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
     if (trim)
         while (n > 1 && isWhiteSpace(static_cast<unsigned char>(p[n - 1]))) n--;
     size_t length;
-    char* text = fromXMLString(p, n, x, &length);
+    char* text = fromXMLTokenText(p, n, x, &length);
     if (!text) return 1;
     x->pendingText = nullptr;
 

@@ -2,8 +2,11 @@
 // accessors by index.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
+#include "alloc_hook.h"
 #include "internal.h"
 #include "node_probe.h"
 #include "tree_compare.h"
@@ -187,6 +190,57 @@ TEST(Release, DeepChainForcedEmptyingWithoutRecursion) {
     EXPECT_EQ(mid.getName(), nullptr);  // emptied shell
     EXPECT_EQ(mid.nElement(), 0);
     EXPECT_TRUE(mid.getParentNode().isEmpty());
+}
+
+// A node's own arrays and strings are freed after everything below it, so
+// the large arrays of the widest nodes near the top go last.
+TEST(Release, NodeContentIsFreedAfterItsDescendants) {
+    XMLNode root = XMLNode::createXMLTopNode("r");
+    for (int i = 0; i < 300; i++) {
+        XMLNode c = root.addChild("c");
+        c.addText("t");
+        c.addChild("g").addAttribute("k", "v");
+    }
+    const NodeData* r = NodeAccess::data(root);
+    struct Child {
+        const void* record;
+        const void* ownArrays[3];  // children, texts, name
+        const void* grandchild;
+        const void* grandchildAttributes;
+    };
+    std::vector<Child> children;
+    for (int i = 0; i < r->childCount; i++) {
+        const NodeData* c = r->children[i];
+        children.push_back({c, {c->children, c->texts, c->name}, c->children[0],
+                            c->children[0]->attributes});
+    }
+    const void* rootArrays[] = {r->children, r->order, r->name};
+    const void* rootRecord = r;
+
+    std::vector<const void*> log(100000);
+    {
+        alloc_hook::Scope hook;
+        hook.logFrees(log.data(), static_cast<long>(log.size()));
+        root = XMLNode();
+        if (hook.logged() == 0) GTEST_SKIP() << "allocation hook not linked into the library";
+        log.resize(static_cast<size_t>(hook.logged()));
+    }
+    auto at = [&](const void* p) { return std::find(log.begin(), log.end(), p) - log.begin(); };
+    const long n = static_cast<long>(log.size());
+    long lastBelowRoot = 0;
+    for (const Child& c : children) {
+        const long below = std::max(at(c.grandchild), at(c.grandchildAttributes));
+        ASSERT_LT(below, n);
+        for (const void* own : c.ownArrays) {
+            ASSERT_LT(at(own), n);
+            EXPECT_GT(at(own), below);
+            lastBelowRoot = std::max<long>(lastBelowRoot, at(own));
+        }
+        EXPECT_GT(at(c.record), below);
+        lastBelowRoot = std::max<long>(lastBelowRoot, at(c.record));
+    }
+    for (const void* p : rootArrays) EXPECT_GT(at(p), lastBelowRoot);
+    EXPECT_EQ(log.back(), rootRecord);
 }
 
 TEST(DeleteNodeContent, DetachesAndEmptiesDescendants) {

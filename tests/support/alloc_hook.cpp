@@ -13,6 +13,9 @@ long counted = 0;
 long failAtCall = -1;
 bool reached = false;
 long liveBlocks = 0;
+const void** freeLog = nullptr;
+long freeLogCapacity = 0;
+long freeLogCount = 0;
 
 bool failNow() {
     if (!armed) return false;
@@ -39,7 +42,10 @@ extern "C" void* __wrap_realloc(void* p, size_t size) {
 }
 
 extern "C" void __wrap_free(void* p) {
-    if (p && armed) liveBlocks--;
+    if (p && armed) {
+        liveBlocks--;
+        if (freeLogCount < freeLogCapacity) freeLog[freeLogCount++] = p;
+    }
     __real_free(p);
 }
 
@@ -50,9 +56,22 @@ Scope::Scope(long failAt) {
     failAtCall = failAt;
     reached = false;
     liveBlocks = 0;
+    freeLog = nullptr;
+    freeLogCapacity = 0;
+    freeLogCount = 0;
     armed = true;
 }
-Scope::~Scope() { armed = false; }
+Scope::~Scope() {
+    armed = false;
+    freeLog = nullptr;
+    freeLogCapacity = 0;
+}
+void Scope::logFrees(const void** log, long capacity) {
+    freeLog = log;
+    freeLogCapacity = capacity;
+    freeLogCount = 0;
+}
+long Scope::logged() const { return freeLogCount; }
 long Scope::calls() const { return counted; }
 bool Scope::failed() const { return reached; }
 long Scope::live() const { return liveBlocks; }

@@ -17,6 +17,10 @@ struct Scope {
     long calls() const;   // calls counted so far
     bool failed() const;  // whether the failing call was reached
     long live() const;    // blocks allocated minus blocks freed while armed
+    // From now on, writes the address of each block freed while armed into
+    // `log` (at most `capacity` of them); logged() tells how many came.
+    void logFrees(const void** log, long capacity);
+    long logged() const;
 };
 
 }  // namespace alloc_hook
