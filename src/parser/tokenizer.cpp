@@ -40,6 +40,21 @@ constexpr ClassTable makeTextClasses() {
 
 constexpr ClassTable kTextClasses = makeTextClasses();
 
+// Bytes that stop the scan of a quoted string: either quote, "<", the zero
+// byte, and 0x80 and above (possibly a multibyte lead byte).  Everything else
+// belongs to the string, so the scan is one table test per byte.
+constexpr ClassTable makeQuotedStops() {
+    ClassTable t{};
+    for (int i = 0x80; i < 256; i++) t.cls[i] = 1;
+    t.cls[0] = 1;
+    t.cls[static_cast<unsigned char>('"')] = 1;
+    t.cls[static_cast<unsigned char>('\'')] = 1;
+    t.cls[static_cast<unsigned char>('<')] = 1;
+    return t;
+}
+
+constexpr ClassTable kQuotedStops = makeQuotedStops();
+
 inline TokenRef finish(XML* x, const char* s, const char* next, int length,
                        XMLTokenTypeTag t, int* lengthOut, XMLTokenTypeTag* typeOut) {
     x->index = static_cast<int>(next - x->document);
@@ -84,6 +99,7 @@ TokenRef GetNextToken(XML* x, int* length, XMLTokenTypeTag* type) {
         case '\'': {
             const char* q = s + 1;
             for (;;) {
+                while (!kQuotedStops.cls[static_cast<unsigned char>(*q)]) q++;
                 const unsigned char b = static_cast<unsigned char>(*q);
                 if (b == c) {
                     return finish(x, s, q + 1, static_cast<int>(q + 1 - s), quotedTextToken,
@@ -115,6 +131,7 @@ TokenRef GetNextToken(XML* x, int* length, XMLTokenTypeTag* type) {
 
     // A text token: its first character has been stepped over already.
     for (;;) {
+        while (kTextClasses.cls[static_cast<unsigned char>(*p)] == kPlain) p++;
         const unsigned char b = static_cast<unsigned char>(*p);
         switch (kTextClasses.cls[b]) {
             case kPlain:
