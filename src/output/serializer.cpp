@@ -15,6 +15,7 @@ struct Frame {
     int effective;
     int childLevel;
     int position;
+    int onlyKind;  // the one kind of item the node holds, or -1 (see startNode)
     size_t nameLength;
 };
 
@@ -109,8 +110,10 @@ inline void prefetchContents(const NodeData* d) {
 // trimmed its arrays), throw away the work done meanwhile.  A prefetch never
 // faults, so addresses beyond the heap are harmless.
 inline void prefetchHeapAhead(const void* node) {
-    const char* ahead = static_cast<const char*>(node) + 4096;
-    for (int i = 0; i < 16; i++) __builtin_prefetch(ahead + 64 * i);
+    // Computed as a number: the address may lie outside any block.
+    const uintptr_t ahead = reinterpret_cast<uintptr_t>(node) + 4096;
+    for (uintptr_t i = 0; i < 16; i++)
+        __builtin_prefetch(reinterpret_cast<const void*>(ahead + 64 * i));
 }
 
 // Writes the start tag of `d` at level `level` and fills in its frame.
@@ -129,6 +132,16 @@ void startNode(Sink<Write>& sink, Frame* f, NodeData* d, int level) {
     f->effective = e;
     f->childLevel = e == -1 ? -1 : (named && !declaration ? e + 1 : e);
     f->position = 0;
+    // The order entries of each kind carry the indexes 0, 1, 2, ... in
+    // document order, so the items of a node that holds one kind only (a
+    // leaf with its text, an element of child elements) are that kind's
+    // records in index order: the walk can take them without reading the
+    // order array, one load fewer per item.
+    f->onlyKind = -1;
+    if (d->childCount == 0 && d->clearCount == 0)
+        f->onlyKind = elementText;
+    else if (d->textCount == 0 && d->clearCount == 0)
+        f->onlyKind = elementChildNode;
     f->nameLength = 0;
     if (!named) return;
 
@@ -217,9 +230,10 @@ int64_t walk(NodeData* root, char* out, int level, FrameStack& stack) {
             stack.size--;
             continue;
         }
-        int entry = d->order[f.position++];
-        int index = entry >> 2;
-        switch (entry & 3) {
+        const int index = f.onlyKind < 0 ? d->order[f.position] >> 2 : f.position;
+        const int kind = f.onlyKind < 0 ? d->order[f.position] & 3 : f.onlyKind;
+        f.position++;
+        switch (kind) {
             case elementText:
                 writeText(sink, f.effective, d->texts[index]);
                 break;

@@ -253,6 +253,30 @@ TEST_F(SerializerTest, NamelessNodes) {
     EXPECT_EQ("ab", render(texts, 0));
 }
 
+// Nodes holding one kind of item only, built by inserting at positions and
+// deleting, are written in document order.
+TEST_F(SerializerTest, SingleKindNodesKeepDocumentOrder) {
+    XMLNode texts = XMLNode::createXMLTopNode("t");
+    texts.addText("c");
+    texts.addText("a", 0);
+    texts.addText("b", 1);
+    texts.addText("x", 0);
+    texts.deleteText(0);
+    EXPECT_EQ("<t>abc</t>", render(texts, 0));
+
+    XMLNode children = XMLNode::createXMLTopNode("p");
+    children.addChild("c");
+    children.addChild("a", 0, 0);
+    children.addChild("b", 0, 1);
+    children.addChild("x", 0, 0).deleteNodeContent();
+    EXPECT_EQ("<p><a/><b/><c/></p>", render(children, 0));
+
+    XMLNode clears = XMLNode::createXMLTopNode("q");
+    clears.addClear("2");
+    clears.addClear("1", nullptr, nullptr, 0);
+    EXPECT_EQ("<q><![CDATA[1]]><![CDATA[2]]></q>", render(clears, 0));
+}
+
 // A child written on its own starts at level 0 even though it has a parent.
 TEST_F(SerializerTest, SubtreeIsWrittenFromItsOwnLevel) {
     XMLNode top = secondExample();
