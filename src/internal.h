@@ -368,33 +368,41 @@ const char* escapedCharacters();
 // always agree.  Counts (and, when Write is set, writes to `out`, without a
 // terminator) the escaped form of `source`.  A character whose bytes are cut
 // short by the terminating zero is copied up to that zero and no further.
-// Short runs of plain characters are passed with the class table; a run
-// longer than 16 bytes goes to strcspn, which finds the next byte that may
-// need an entity, and walking the characters up to it tells whether it is a
-// trail byte of a multibyte character (then it is copied with that
-// character).  Runs are copied whole.
+// Short runs of plain characters are passed with the class table; once a run
+// reaches 16 bytes, that run and every later one of the string go to strcspn,
+// which finds the next byte that may need an entity, and walking the
+// characters up to it tells whether it is a trail byte of a multibyte
+// character (then it is copied with that character).  Runs are copied whole.
 template <bool Write>
 inline size_t escapeWalk(const unsigned char* classes, const char* source, char* out) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(source);
     size_t n = 0;
+    bool searching = false;  // a run of 16 plain bytes has been met
     for (;;) {
         const unsigned char* run = p;
-        int k = 0;
-        while (k < 16 && classes[p[k]] == 1) k++;  // stops at the zero byte (class 0)
-        p += k;
-        if (k == 16) {
+        if (!searching) {
+            int k = 0;
+            while (k < 16 && classes[p[k]] == 1) k++;  // stops at the zero byte (class 0)
+            p += k;
+            searching = k == 16;
+        }
+        // In a string that has shown a long run, every later run goes to the
+        // search at once.
+        bool passedTrailByte = false;
+        if (searching) {
             const char* c = reinterpret_cast<const char*>(p);
             const char* q = c + std::strcspn(c, escapedCharacters());
             // Above 0x80 the classes are the active table's character lengths,
             // which is all the walk reads.
             p = reinterpret_cast<const unsigned char*>(walkToCharacter(classes, c, q));
+            passedTrailByte = reinterpret_cast<const char*>(p) != q;
         }
         if (p != run) {
             size_t r = static_cast<size_t>(p - run);
             if (Write) std::memcpy(out + n, run, r);
             n += r;
-            if (k == 16) continue;
         }
+        if (passedTrailByte) continue;  // the byte found belonged to a character: search on
         unsigned c = classes[*p];
         if (c == 0) return n;
         if (c >= escapeEntityBase) {
