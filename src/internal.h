@@ -368,55 +368,47 @@ const char* escapedCharacters();
 // always agree.  Counts (and, when Write is set, writes to `out`, without a
 // terminator) the escaped form of `source`.  A character whose bytes are cut
 // short by the terminating zero is copied up to that zero and no further.
-// Short runs of plain characters are passed with the class table; once a run
-// reaches 16 bytes, that run and every later one of the string go to strcspn,
-// which finds the next byte that may need an entity, and walking the
-// characters up to it tells whether it is a trail byte of a multibyte
-// character (then it is copied with that character).  Runs are copied whole.
+//
+// Only the zero byte and the characters that XMLEntities replaces stop the
+// scan; every other byte, multibyte characters included, belongs to the run
+// that is copied whole.  A stop found that way may still be a trail byte of a
+// multibyte character: walking the characters from the run's start to it
+// settles that (at once in well-formed text), and such a byte is copied with
+// its character.  Runs are scanned byte by byte with the class table until
+// one reaches 16 bytes; from then on every run of the string goes to strcspn.
 template <bool Write>
 inline size_t escapeWalk(const unsigned char* classes, const char* source, char* out) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(source);
+    const char* p = source;
     size_t n = 0;
-    bool searching = false;  // a run of 16 plain bytes has been met
+    bool searching = false;  // a run of 16 bytes has been met
     for (;;) {
-        const unsigned char* run = p;
+        const char* const run = p;
+        const char* q = p;
         if (!searching) {
+            // The class is 0 for the zero byte and escapeEntityBase or more for
+            // a character to replace: those are the bytes whose class less one
+            // is 7 or more.
             int k = 0;
-            while (k < 16 && classes[p[k]] == 1) k++;  // stops at the zero byte (class 0)
-            p += k;
+            while (k < 16 &&
+                   static_cast<unsigned char>(classes[static_cast<unsigned char>(q[k])] - 1) < 7)
+                k++;
+            q += k;
             searching = k == 16;
         }
-        // In a string that has shown a long run, every later run goes to the
-        // search at once.
-        bool passedTrailByte = false;
-        if (searching) {
-            const char* c = reinterpret_cast<const char*>(p);
-            const char* q = c + std::strcspn(c, escapedCharacters());
-            // Above 0x80 the classes are the active table's character lengths,
-            // which is all the walk reads.
-            p = reinterpret_cast<const unsigned char*>(walkToCharacter(classes, c, q));
-            passedTrailByte = reinterpret_cast<const char*>(p) != q;
-        }
+        if (searching) q += std::strcspn(q, escapedCharacters());
+        p = walkToCharacter(classes, run, q);
         if (p != run) {
-            size_t r = static_cast<size_t>(p - run);
+            const size_t r = static_cast<size_t>(p - run);
             if (Write) std::memcpy(out + n, run, r);
             n += r;
         }
-        if (passedTrailByte) continue;  // the byte found belonged to a character: search on
-        unsigned c = classes[*p];
+        if (p != q) continue;  // the byte found belonged to a character: scan on
+        const unsigned c = classes[static_cast<unsigned char>(*p)];
         if (c == 0) return n;
-        if (c >= escapeEntityBase) {
-            const EntityRow& e = XMLEntities[c - escapeEntityBase];
-            if (Write) std::memcpy(out + n, e.entity, static_cast<size_t>(e.length));
-            n += static_cast<size_t>(e.length);
-            p++;
-        } else {
-            size_t m = 1;
-            while (m < c && p[m]) m++;
-            if (Write) std::memcpy(out + n, p, m);
-            n += m;
-            p += m;
-        }
+        const EntityRow& e = XMLEntities[c - escapeEntityBase];
+        if (Write) std::memcpy(out + n, e.entity, static_cast<size_t>(e.length));
+        n += static_cast<size_t>(e.length);
+        p++;
     }
 }
 
