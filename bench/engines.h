@@ -24,6 +24,12 @@ struct Engine {
     void* (*write)(void* tree, size_t* length);
     // Releases what write returned.
     void (*releaseOutput)(void* output);
+    // Reads, once, every byte that writing the tree must read (each string
+    // whole, each array entry, following the tree's own pointers) and does
+    // nothing else; returns a sum of what it read.  A writer that must read
+    // the tree more than once cannot beat that many such reads.  Null when
+    // not measured.
+    size_t (*readTree)(void* tree);
 };
 
 void addOurs(std::vector<Engine>& engines);
