@@ -284,10 +284,14 @@ inline const char* walkToCharacter(const unsigned char* table, const char* p, co
     // well-formed text this settles nearly every search at once.
     {
         const unsigned char* b = reinterpret_cast<const unsigned char*>(q);
-        const ptrdiff_t back = q - p < 3 ? q - p : 3;
-        ptrdiff_t k = 1;
-        while (k <= back && table[b[-k]] <= k) k++;
-        if (k > back) return q;
+        if (q - p >= 3) {
+            // Straight-line for the common case: no loop to mispredict.
+            if ((table[b[-1]] > 1) + (table[b[-2]] > 2) + (table[b[-3]] > 3) == 0) return q;
+        } else {
+            ptrdiff_t k = 1;
+            while (k <= q - p && table[b[-k]] <= k) k++;
+            if (k > q - p) return q;
+        }
     }
     for (;;) {
         for (;;) {
@@ -396,7 +400,8 @@ inline size_t escapeWalk(const unsigned char* classes, const char* source, char*
             searching = k == 16;
         }
         if (searching) q += std::strcspn(q, escapedCharacters());
-        p = walkToCharacter(classes, run, q);
+        // No character reaches past the terminating zero (each stops at it).
+        p = *q ? walkToCharacter(classes, run, q) : q;
         if (p != run) {
             const size_t r = static_cast<size_t>(p - run);
             if (Write) std::memcpy(out + n, run, r);
