@@ -42,7 +42,7 @@ void release(void* tree) { delete static_cast<Counts*>(tree); }
 }  // namespace
 
 void addExpat(std::vector<Engine>& engines) {
-    engines.push_back(Engine{"expat", parse, release, nullptr, nullptr, nullptr});
+    engines.push_back(Engine{"expat", parse, release, nullptr, nullptr, nullptr, nullptr});
 }
 
 }  // namespace bench

@@ -31,7 +31,7 @@ void releaseOutput(void* output) { xmlFree(output); }
 
 void addLibxml2(std::vector<Engine>& engines) {
     xmlInitParser();
-    engines.push_back(Engine{"libxml2", parse, release, write, releaseOutput, nullptr});
+    engines.push_back(Engine{"libxml2", parse, release, write, releaseOutput, nullptr, nullptr});
 }
 
 }  // namespace bench

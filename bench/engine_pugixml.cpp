@@ -47,7 +47,7 @@ void releaseOutput(void* output) { delete static_cast<StringWriter*>(output); }
 }  // namespace
 
 void addPugixml(std::vector<Engine>& engines) {
-    engines.push_back(Engine{"pugixml", parse, release, write, releaseOutput, nullptr});
+    engines.push_back(Engine{"pugixml", parse, release, write, releaseOutput, nullptr, nullptr});
 }
 
 }  // namespace bench

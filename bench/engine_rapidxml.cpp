@@ -45,7 +45,7 @@ void release(void* p) {
 }  // namespace
 
 void addRapidxml(std::vector<Engine>& engines) {
-    engines.push_back(Engine{"rapidxml", parse, release, nullptr, nullptr, nullptr});
+    engines.push_back(Engine{"rapidxml", parse, release, nullptr, nullptr, nullptr, nullptr});
 }
 
 }  // namespace bench

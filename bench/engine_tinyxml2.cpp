@@ -32,7 +32,7 @@ void releaseOutput(void* output) { delete static_cast<tinyxml2::XMLPrinter*>(out
 }  // namespace
 
 void addTinyxml2(std::vector<Engine>& engines) {
-    engines.push_back(Engine{"tinyxml2", parse, release, write, releaseOutput, nullptr});
+    engines.push_back(Engine{"tinyxml2", parse, release, write, releaseOutput, nullptr, nullptr});
 }
 
 }  // namespace bench

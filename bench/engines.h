@@ -30,6 +30,10 @@ struct Engine {
     // the tree more than once cannot beat that many such reads.  Null when
     // not measured.
     size_t (*readTree)(void* tree);
+    // Runs the writer's length pass alone (the pass that sizes the output
+    // before the pass that writes it) and returns the length.  Null when the
+    // writer has no such pass.
+    size_t (*lengthPass)(void* tree);
 };
 
 void addOurs(std::vector<Engine>& engines);
