@@ -79,10 +79,6 @@ inline const char* nextReference(const unsigned char* table, const char* p, cons
     return nullptr;
 }
 
-}  // namespace
-
-namespace {
-
 // A new empty string (the decoding of an empty source).
 char* emptyString(XML* state, size_t* decodedLength) {
     char* empty = static_cast<char*>(std::malloc(1));
