@@ -3,7 +3,6 @@
 // text.
 #include "internal.h"
 
-#include <strings.h>
 
 namespace xml_internal {
 
