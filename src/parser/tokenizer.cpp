@@ -3,7 +3,6 @@
 // text.
 #include "internal.h"
 
-
 namespace xml_internal {
 
 namespace {
