@@ -6,6 +6,46 @@ namespace xml_internal {
 
 namespace {
 
+// The named entities as 8-byte words, for comparing a whole entity at once
+// where eight bytes remain: each row's text in lower case, padded with zero
+// bytes, and a mask of the bytes it covers.  Usable when every row fits in
+// eight bytes (the table's longest is six).
+struct EntityWords {
+    uint64_t word[16];
+    uint64_t mask[16];
+    int count = 0;
+    bool usable = true;
+};
+
+EntityWords buildEntityWords() {
+    EntityWords w;
+    for (const EntityRow* row = XMLEntities; row->entity; ++row) {
+        if (w.count == 16 || row->length < 1 || row->length > 8) {
+            w.usable = false;
+            break;
+        }
+        unsigned char text[8] = {0}, mask[8] = {0};
+        for (int i = 0; i < row->length; i++) {
+            text[i] = asciiLower.map[static_cast<unsigned char>(row->entity[i])];
+            mask[i] = 0xFF;
+        }
+        std::memcpy(&w.word[w.count], text, 8);
+        std::memcpy(&w.mask[w.count], mask, 8);
+        w.count++;
+    }
+    return w;
+}
+
+// Eight bytes with their ASCII capitals turned into small letters (0x20 set
+// in each byte from 0x41 to 0x5A), all bytes at once.
+inline uint64_t lowerAsciiWord(uint64_t x) {
+    const uint64_t low7 = x & 0x7F7F7F7F7F7F7F7FULL;
+    const uint64_t atLeastA = low7 + 0x3F3F3F3F3F3F3F3FULL;   // 0x80 set where >= 0x41
+    const uint64_t aboveZ = low7 + 0x2525252525252525ULL;     // 0x80 set where >= 0x5B
+    const uint64_t capital = atLeastA & ~aboveZ & ~x & 0x8080808080808080ULL;
+    return x | (capital >> 2);
+}
+
 // Reads the reference that starts with the "&" at `p`, with `remain` bytes
 // (at least 1) left in the source.  Returns the number of bytes it takes and
 // stores its character, or returns 0 and stores the error code.
@@ -45,6 +85,24 @@ int decodeReference(const char* p, int remain, char* out, XMLError* error) {
         }
         *out = static_cast<char>(value);
         return i + 1;
+    }
+    // With eight bytes left, every row fits, and each is compared as one
+    // masked word (rows in table order, as below).
+    if (remain >= 8) {
+        static const EntityWords words = buildEntityWords();
+        if (words.usable) {
+            uint64_t x;
+            std::memcpy(&x, p, 8);
+            x = lowerAsciiWord(x);
+            for (int r = 0; r < words.count; r++) {
+                if ((x & words.mask[r]) == words.word[r]) {
+                    *out = XMLEntities[r].character;
+                    return XMLEntities[r].length;
+                }
+            }
+            *error = errorUnknownCharacterEntity;
+            return 0;
+        }
     }
     // Bytes equal without regard to ASCII case are also equal once 0x20 is
     // OR-ed into both, so rows whose byte after "&" differs that way cannot

@@ -9,8 +9,10 @@
 
 #include <strings.h>
 
+#include <cctype>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "internal.h"
 
@@ -183,6 +185,39 @@ TEST_F(FastPathTest, DecoderManyReferences) {
     std::string many;
     for (int i = 0; i < 100; i++) many += (i % 3 ? "&lt;x" : "&#65;&#0;");
     EXPECT_EQ(fast(many.c_str(), static_cast<int>(many.size())), reference(many.c_str(), static_cast<int>(many.size())));
+}
+
+// Named entities in every mix of letter case, and with a letter replaced by
+// a byte that differs from it only in bits that case folding must not touch
+// (0x80 set, or a neighbour of the capitals such as "@" and "["), both with
+// eight or more bytes left after the "&" and with fewer.
+TEST_F(FastPathTest, NamedEntitiesIgnoreAsciiCaseOnly) {
+    for (const EntityRow* row = XMLEntities; row->entity; ++row) {
+        const std::string entity = row->entity;
+        std::vector<std::string> variants;
+        for (unsigned bits = 0; bits < 64; bits++) {
+            std::string v = entity;
+            for (size_t i = 0; i < v.size() && i < 6; i++)
+                if ((bits >> i) & 1 && std::isalpha(static_cast<unsigned char>(v[i])))
+                    v[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(v[i])));
+            variants.push_back(v);
+        }
+        for (size_t i = 1; i < entity.size(); i++) {
+            for (int change : {0x80, 0xA0, -0x21, -0x1F, -0x20 - 1, 0x20 - 0x40}) {
+                std::string v = entity;
+                v[i] = static_cast<char>(static_cast<unsigned char>(v[i]) + change);
+                variants.push_back(v);
+            }
+        }
+        for (const std::string& v : variants) {
+            for (const char* after : {"", "x", "xxxxxxxx"}) {
+                const std::string text = "a" + v + after;
+                SCOPED_TRACE(::testing::PrintToString(text));
+                EXPECT_EQ(fast(text.c_str(), static_cast<int>(text.size())),
+                          reference(text.c_str(), static_cast<int>(text.size())));
+            }
+        }
+    }
 }
 
 // Long runs go through the eight-byte steps of the character walk.
