@@ -49,7 +49,8 @@ inline uint64_t lowerAsciiWord(uint64_t x) {
 // Reads the reference that starts with the "&" at `p`, with `remain` bytes
 // (at least 1) left in the source.  Returns the number of bytes it takes and
 // stores its character, or returns 0 and stores the error code.
-int decodeReference(const char* p, int remain, char* out, XMLError* error) {
+[[gnu::always_inline]] inline int decodeReference(const char* p, int remain, char* out,
+                                                XMLError* error) {
     if (remain > 2 && p[1] == '#') {
         int i = 2;
         unsigned base = 10;
@@ -175,7 +176,7 @@ char* decode(const char* source, const char* stop, const char* end, XML* state,
     for (;;) {
         const char* amp = nextReference(table, p, stop);
         if (!amp) break;
-        char ch;
+        char ch = 0;
         XMLError error = errorNone;
         const int k = decodeReference(amp, static_cast<int>(end - amp), &ch, &error);
         if (!k) {
@@ -215,7 +216,7 @@ char* decode(const char* source, const char* stop, const char* end, XML* state,
     for (int i = 0;; i++) {
         const char* amp;
         int k;
-        char ch;
+        char ch = 0;
         if (i < remembered) {
             amp = found[i].at;
             k = found[i].length;
