@@ -36,7 +36,9 @@
 // and the ratio of ours to each other library.  MB is 10^6 bytes.
 //
 // Usage: xml_bench [--runs N] [--lib a,b,...] [--doc name] [--parse-only |
-//                  --write-only] <corpus directory>
+//                  --write-only] [--times-only] <corpus directory>
+// --times-only measures the timed runs and nothing else (no memory, counts,
+// floors): what bench/callgrind.sh needs to count one parse's instructions.
 #include "alloc_count.h"
 #include "alloc_replay.h"
 #include "engines.h"
@@ -59,6 +61,7 @@ struct Options {
     std::string doc;   // substring of a document's name; empty means all
     bool parse = true;
     bool write = true;
+    bool floors = true;  // memory, counts and floors besides the times
     std::string dir;
 };
 
@@ -125,7 +128,8 @@ Result measure(const Engine& e, const std::string& text, const Options& o) {
         }
         r.parseSeconds = median(times);
         r.releaseSeconds = median(releases);
-
+    }
+    if (o.parse && o.floors) {
         countingStart();
         void* tree = e.parse(data, size);
         r.peakBytes = static_cast<double>(countingStop());
@@ -169,7 +173,7 @@ Result measure(const Engine& e, const std::string& text, const Options& o) {
             times.push_back(t1 - t0);
         }
         if (!times.empty()) r.writeSeconds = median(times);
-        if (e.readTree && r.written > 0) {
+        if (o.floors && e.readTree && r.written > 0) {
             // As many reads of the tree as the writer makes (a length pass
             // and a write pass), and the output's bytes stored once into a
             // new block of their size, as the writer must.  The fill goes
@@ -189,7 +193,7 @@ Result measure(const Engine& e, const std::string& text, const Options& o) {
             }
             if (!reads.empty()) r.readSeconds = median(reads);
         }
-        if (e.lengthPass) {
+        if (o.floors && e.lengthPass) {
             std::vector<double> passes;
             volatile size_t sink = 0;
             for (int i = 0; i < o.runs; i++) {
@@ -220,11 +224,12 @@ int main(int argc, char** argv) {
         else if (a == "--doc" && i + 1 < argc) o.doc = argv[++i];
         else if (a == "--parse-only") o.write = false;
         else if (a == "--write-only") o.parse = false;
+        else if (a == "--times-only") o.floors = false;
         else if (!a.empty() && a[0] != '-') o.dir = a;
         else {
             std::fprintf(stderr,
                          "usage: %s [--runs N] [--lib a,b] [--doc name] [--parse-only | "
-                         "--write-only] <corpus directory>\n",
+                         "--write-only] [--times-only] <corpus directory>\n",
                          argv[0]);
             return 2;
         }
@@ -303,9 +308,9 @@ int main(int argc, char** argv) {
             cell(rel, sizeof rel, o.parse && r.releaseSeconds > 0 ? mb / r.releaseSeconds : -1,
                  "%.0f");
             cell(write, sizeof write, r.writeSeconds < 0 ? -1 : mb / r.writeSeconds, "%.0f");
-            cell(peak, sizeof peak, o.parse ? r.peakBytes / text.size() : -1, "%.2f");
-            cell(allocs, sizeof allocs, o.parse ? static_cast<double>(r.allocations) : -1,
-                 "%.0f");
+            cell(peak, sizeof peak, o.parse && o.floors ? r.peakBytes / text.size() : -1, "%.2f");
+            cell(allocs, sizeof allocs,
+                 o.parse && o.floors ? static_cast<double>(r.allocations) : -1, "%.0f");
             cell(floor, sizeof floor, r.allocSeconds > 0 ? mb / r.allocSeconds : -1, "%.0f");
             cell(rfloor, sizeof rfloor, r.readSeconds > 0 ? mb / r.readSeconds : -1, "%.0f");
             cell(share, sizeof share,
