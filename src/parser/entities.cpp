@@ -47,10 +47,12 @@ inline uint64_t lowerAsciiWord(uint64_t x) {
 }
 
 // Reads the reference that starts with the "&" at `p`, with `remain` bytes
-// (at least 1) left in the source.  Returns the number of bytes it takes and
-// stores its character, or returns 0 and stores the error code.
-[[gnu::always_inline]] inline int decodeReference(const char* p, int remain, char* out,
-                                                XMLError* error) {
+// (at least 1) left in the source, of which the first `readable` may be read
+// (the source's length may reach past a zero byte that ends the string
+// early; nothing after that zero is read).  Returns the number of bytes it
+// takes and stores its character, or returns 0 and stores the error code.
+[[gnu::always_inline]] inline int decodeReference(const char* p, int remain, int readable,
+                                                char* out, XMLError* error) {
     if (remain > 2 && p[1] == '#') {
         int i = 2;
         unsigned base = 10;
@@ -87,9 +89,9 @@ inline uint64_t lowerAsciiWord(uint64_t x) {
         *out = static_cast<char>(value);
         return i + 1;
     }
-    // With eight bytes left, every row fits, and each is compared as one
-    // masked word (rows in table order, as below).
-    if (remain >= 8) {
+    // With eight bytes left and readable, every row fits, and each is
+    // compared as one masked word (rows in table order, as below).
+    if (remain >= 8 && readable >= 8) {
         static const EntityWords words = buildEntityWords();
         if (words.usable) {
             uint64_t x;
@@ -159,6 +161,8 @@ char* emptyString(XML* state, size_t* decodedLength) {
 char* decode(const char* source, const char* stop, const char* end, XML* state,
              size_t* decodedLength) {
     const unsigned char* const table = XML_ByteTable;
+    // What may be read: up to `end`, or up to and including the zero byte.
+    const char* const readableEnd = stop < end ? stop + 1 : end;
 
     // Pass 1: check every reference and count what they save.  The first
     // references found are remembered (where, how long, which character), so
@@ -178,7 +182,8 @@ char* decode(const char* source, const char* stop, const char* end, XML* state,
         if (!amp) break;
         char ch = 0;
         XMLError error = errorNone;
-        const int k = decodeReference(amp, static_cast<int>(end - amp), &ch, &error);
+        const int k = decodeReference(amp, static_cast<int>(end - amp),
+                                      static_cast<int>(readableEnd - amp), &ch, &error);
         if (!k) {
             if (state) state->error = error;
             return nullptr;
@@ -225,7 +230,8 @@ char* decode(const char* source, const char* stop, const char* end, XML* state,
             amp = more ? nextReference(table, from, stop) : nullptr;
             if (!amp) break;
             XMLError error = errorNone;
-            k = decodeReference(amp, static_cast<int>(end - amp), &ch, &error);
+            k = decodeReference(amp, static_cast<int>(end - amp),
+                                static_cast<int>(readableEnd - amp), &ch, &error);
         }
         std::memcpy(w, from, static_cast<size_t>(amp - from));
         w += amp - from;

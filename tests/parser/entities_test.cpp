@@ -125,6 +125,33 @@ TEST_F(EntitiesTest, LeadByteAtEndOfExactBuffer) {
     }
 }
 
+// A zero byte ends the source before the given length: nothing after it is
+// read, even where the length would leave room to read a whole entity at once
+// (the sanitizer build checks the reads of these exactly sized buffers).
+TEST_F(EntitiesTest, ZeroByteEndsTheSourceBeforeItsLength) {
+    const struct {
+        const char* text;
+        const char* decoded;  // null: unknown entity
+    } cases[] = {{"a&quo", nullptr}, {"a&lt", nullptr}, {"&amp", nullptr},
+                 {"x&gt;", "x>"},    {"&#65;", "A"},    {"a&", nullptr}};
+    for (const auto& c : cases) {
+        const size_t n = std::strlen(c.text) + 1;
+        char* exact = new char[n];
+        std::memcpy(exact, c.text, n);
+        XML x = {exact, nullptr, 0, 0, errorNone, nullptr, 0, 0};
+        char* out = fromXMLString(exact, 64, &x);
+        if (c.decoded) {
+            ASSERT_NE(out, nullptr) << c.text;
+            EXPECT_STREQ(out, c.decoded);
+        } else {
+            EXPECT_EQ(out, nullptr) << c.text;
+            EXPECT_EQ(x.error, errorUnknownCharacterEntity) << c.text;
+        }
+        std::free(out);
+        delete[] exact;
+    }
+}
+
 TEST_F(EntitiesTest, ExactlyOneAllocationPerString) {
     const char* sources[] = {"plain text", "a&lt;b&#65;&amp;", "", "&#x41;"};
     for (const char* s : sources) {
