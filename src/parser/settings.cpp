@@ -138,4 +138,7 @@ const char* XMLNode::getError(XMLError code) {
     return messages[i];
 }
 
-const char* XMLNode::getVersion() { return "v2.39"; }
+// "v" and the major and minor numbers of the version macros.
+const char* XMLNode::getVersion() {
+    return "v" XMLPARSER_STRINGIFY(XMLPARSER_VERSION_MAJOR) "." XMLPARSER_STRINGIFY(XMLPARSER_VERSION_MINOR);
+}
