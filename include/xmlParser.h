@@ -70,10 +70,12 @@
 /* Symbol export                                                             */
 /* ------------------------------------------------------------------------ */
 
-/* The library is built with hidden visibility: only what XMLPARSER_API marks
- * is exported from the shared library.  A Windows DLL build defines
- * XMLPARSER_SHARED for its users and XMLPARSER_BUILDING for itself; static
- * and drop-in builds need neither. */
+/** @def XMLPARSER_API
+ * Marks the classes, functions and variables of the public interface.  The
+ * library is built with hidden visibility, so these are all that its shared
+ * form exports.  A Windows DLL build defines XMLPARSER_SHARED for its users
+ * and XMLPARSER_BUILDING for itself; static and drop-in builds need neither.
+ * A build may define XMLPARSER_API itself to override the choice. */
 #ifndef XMLPARSER_API
 #if defined(_WIN32) || defined(__CYGWIN__)
 #if defined(XMLPARSER_SHARED) && defined(XMLPARSER_BUILDING)
@@ -84,8 +86,6 @@
 #define XMLPARSER_API
 #endif
 #elif defined(__GNUC__) && __GNUC__ >= 4
-/** Marks a class, function or variable of the public interface, which the
- * shared library exports. */
 #define XMLPARSER_API __attribute__((visibility("default")))
 #else
 #define XMLPARSER_API
@@ -538,9 +538,10 @@ struct XMLPARSER_API XMLNode {
      * (clear-tag delimiters are shared, never copied).
      * @return the empty node on the empty node or when memory runs out. */
     XMLNode deepCopy() const;
-    /** The node as XML text, formatted (TAB indentation, one item a line) when
-     * `format` is non-zero and the dropWhiteSpace setting is on, else compact.
-     * A nameless node is written as its contents.
+    /** The node as XML text.  A nameless node is written as its contents.
+     * @param format non-zero for formatted text (TAB indentation, one item a
+     *        line), which needs the dropWhiteSpace setting on; 0, or that
+     *        setting off, gives compact text.
      * @param size if given, receives the length (0 on failure).
      * @return a new heap string that the caller releases with freeXMLString;
      *         null for the empty node or when memory runs out. */
@@ -714,7 +715,9 @@ struct XMLPARSER_API XMLParserBase64Tool {
     static unsigned char decode(const char* text, unsigned char* output, int outputLength,
                                 XMLError* error = 0);
     /** Decodes `text` into the tool's buffer (not zero-terminated).
+     * @param text the Base64 text, zero-terminated.
      * @param size if given, receives decodeSize's result.
+     * @param error if given, receives the code, as for the static decode.
      * @return the bytes; null for text that holds no data or fails to decode. */
     unsigned char* decode(const char* text, int* size = 0, XMLError* error = 0);
     /** Makes the buffer hold at least `size` bytes; it never shrinks. */

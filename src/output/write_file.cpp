@@ -23,7 +23,7 @@ const char* declaredEncoding(const char* callerName) {
 }
 
 // Closes the file and turns a failed close into a write error.
-XMLError finish(FILE* f, XMLError result) {
+XMLError closeFile(FILE* f, XMLError result) {
     if (std::fclose(f) != 0 && result == errorNone) return errorCannotWriteFile;
     return result;
 }
@@ -40,18 +40,18 @@ XMLError XMLNode::writeToFile(const char* fileName, const char* encoding, char f
 
     if (characterEncoding == charEncodingUTF8) {
         static const unsigned char bom[3] = {0xEF, 0xBB, 0xBF};
-        if (std::fwrite(bom, 1, 3, f) != 3) return finish(f, errorCannotWriteFile);
+        if (std::fwrite(bom, 1, 3, f) != 3) return closeFile(f, errorCannotWriteFile);
     }
     if (needsDeclaration(nodeData) &&
         std::fprintf(f, "<?xml version=\"1.0\" encoding=\"%s\"?>\n", declaredEncoding(encoding)) <
             0)
-        return finish(f, errorCannotWriteFile);
+        return closeFile(f, errorCannotWriteFile);
 
     int length = 0;
     char* text = createXMLString(format, &length);
-    if (!text) return finish(f, errorCannotWriteFile);
+    if (!text) return closeFile(f, errorCannotWriteFile);
     size_t written = length ? std::fwrite(text, 1, static_cast<size_t>(length), f) : 0;
     freeXMLString(text);
-    if (written != static_cast<size_t>(length)) return finish(f, errorCannotWriteFile);
-    return finish(f, errorNone);
+    if (written != static_cast<size_t>(length)) return closeFile(f, errorCannotWriteFile);
+    return closeFile(f, errorNone);
 }

@@ -16,6 +16,14 @@ cmake --build "$work/cmake-build" >/dev/null
 
 pcdir=$(dirname "$(find "$work/prefix" -name xmlparser.pc | head -n 1)")
 flags=$(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs xmlparser)
+# The pkg-config version is the header's.
+src=$(cd "$here/../.." && pwd)
+version=$(sed -n 's/^#define XMLPARSER_VERSION_[A-Z]* \([0-9]*\)$/\1/p' "$src/include/xmlParser.h" | paste -sd.)
+pcversion=$(PKG_CONFIG_PATH="$pcdir" pkg-config --modversion xmlparser)
+if [ "$pcversion" != "$version" ]; then
+  echo "install: pkg-config gives version $pcversion, the header $version"
+  exit 1
+fi
 # shellcheck disable=SC2086
 g++ -std=c++17 "$here/consumer/main.cpp" $flags -o "$work/pc-consumer"
 "$work/pc-consumer"
