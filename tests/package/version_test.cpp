@@ -37,7 +37,7 @@ static std::string latestRelease(const char* path) {
         if (std::strncmp(line, "## [", 4) != 0) continue;
         const char* end = std::strchr(line + 4, ']');
         if (!end) continue;
-        std::string v(line + 4, end);
+        std::string v(line + 4, static_cast<size_t>(end - (line + 4)));
         if (v != "Unreleased") found = v;
     }
     std::fclose(f);
