@@ -111,27 +111,27 @@
  * keep a parsed tree; codes 3 and above are errors.  XMLNode::getError gives
  * the fixed message of each code. */
 typedef enum XMLError {
-    errorNone = 0,                   ///< No error.
-    warningUnmatchedEndTag = 1,      ///< An end tag closed the wrong element, or one was left open; the tree was repaired and kept.
-    warningNoXMLTagFound = 2,        ///< No element at the top level; the tree is kept.
-    errorNoXMLData = 3,              ///< Empty or unreadable input, input of 2 GiB or more, or memory ran out.
-    errorMissingStartTagName = 4,    ///< A start tag without a name.
-    errorMissingEndTagName = 5,      ///< An end tag without a name.
-    errorUnmatchedEndTag = 6,        ///< An end tag that matches no open element.
-    errorUnmatchedClearTagEnd = 7,   ///< A CDATA section, comment, document type or PRE block without its end.
-    errorUnexpectedToken = 8,        ///< A token where the grammar allows none of its kind.
-    errorNoElements = 9,             ///< No text to parse (a null string).
-    errorFileNotFound = 10,          ///< The file could not be opened for reading.
-    errorFirstTagNotFound = 11,      ///< The document holds no child of the requested first tag's name.
-    errorUnknownCharacterEntity = 12,///< An entity reference that is neither named nor numeric.
-    errorCharacterCodeAbove255 = 13, ///< A numeric character reference above 255.
-    errorCharConversion = 14,        ///< Wide-character text that the locale cannot convert.
-    errorCannotOpenWriteFile = 15,   ///< The file could not be opened for writing.
-    errorCannotWriteFile = 16,       ///< Writing the file failed.
-    warningBase64DataSize = 17,      ///< Base64 text whose length is not a multiple of 4; a size is still given.
-    errorBase64IllegalCharacter = 18,///< Base64 text holding a character outside the alphabet, padding and white space.
-    warningBase64Truncated = 19,     ///< Base64 text that ends early; the bytes decoded so far are kept.
-    errorBase64OutputTooSmall = 20   ///< Base64 text holding more data than the output buffer takes.
+    errorNone = 0,                    ///< No error.
+    warningUnmatchedEndTag = 1,       ///< A wrong or missing end tag, repaired; the tree is kept.
+    warningNoXMLTagFound = 2,         ///< No element at the top level; the tree is kept.
+    errorNoXMLData = 3,               ///< Empty or unreadable input, 2 GiB or more, or no memory.
+    errorMissingStartTagName = 4,     ///< A start tag without a name.
+    errorMissingEndTagName = 5,       ///< An end tag without a name.
+    errorUnmatchedEndTag = 6,         ///< An end tag that matches no open element.
+    errorUnmatchedClearTagEnd = 7,    ///< A CDATA section, comment, DOCTYPE or PRE without its end.
+    errorUnexpectedToken = 8,         ///< A token where the grammar allows none of its kind.
+    errorNoElements = 9,              ///< No text to parse (a null string).
+    errorFileNotFound = 10,           ///< The file could not be opened for reading.
+    errorFirstTagNotFound = 11,       ///< No child of the requested first tag's name.
+    errorUnknownCharacterEntity = 12, ///< An entity reference that is neither named nor numeric.
+    errorCharacterCodeAbove255 = 13,  ///< A numeric character reference above 255.
+    errorCharConversion = 14,         ///< Wide-character text that the locale cannot convert.
+    errorCannotOpenWriteFile = 15,    ///< The file could not be opened for writing.
+    errorCannotWriteFile = 16,        ///< Writing the file failed.
+    warningBase64DataSize = 17,       ///< Base64 length not a multiple of 4; a size is still given.
+    errorBase64IllegalCharacter = 18, ///< Base64 text with a byte outside alphabet and white space.
+    warningBase64Truncated = 19,      ///< Base64 text ends early; the bytes so far are kept.
+    errorBase64OutputTooSmall = 20    ///< Base64 text holds more than the output buffer takes.
 } XMLError;
 
 /** The kind of one item of a node's contents. */
@@ -146,8 +146,8 @@ typedef enum XMLElementType {
 /** The outcome of a parse. */
 typedef struct XMLResults {
     XMLError errorCode;  ///< The result code; errorNone when all went well.
-    int line;            ///< Line of a fault, from 1; 0 when the fault has no position in the text.
-    int column;          ///< Column of a fault in characters, from 1; 0 when the fault has no position.
+    int line;            ///< Line of a fault, from 1; 0 when it has no position in the text.
+    int column;          ///< Column of a fault in characters, from 1; 0 without a position.
 } XMLResults;
 
 /** One attribute.  Records handed out by the library point at the node's own
@@ -189,7 +189,7 @@ struct XMLPARSER_API XMLNode {
     /** How many bytes each character occupies in the text the library reads
      * and writes (the library never converts between encodings). */
     typedef enum XMLCharEncoding {
-        charEncodingError = 0,     ///< No encoding: the result of a failed guess, refused as a setting.
+        charEncodingError = 0,     ///< No encoding: a failed guess; refused as a setting.
         charEncodingUTF8 = 1,      ///< UTF-8 (the setting at load).
         charEncodingLegacy = 2,    ///< Any single-byte encoding (Latin-1, Windows-1252, ...).
         charEncodingShiftJIS = 3,  ///< Shift-JIS.

@@ -50,17 +50,18 @@ int main(int argc, char** argv) {
     const std::string patch = std::to_string(XMLPARSER_VERSION_PATCH);
     const std::string full = major + "." + minor + "." + patch;
 
-    expect(std::string(XMLPARSER_VERSION_STRING) == full,
-           std::string("XMLPARSER_VERSION_STRING is ") + XMLPARSER_VERSION_STRING + ", not " + full);
+    const std::string macro = XMLPARSER_VERSION_STRING;
+    expect(macro == full, "XMLPARSER_VERSION_STRING is " + macro + ", not " + full);
     expect(XMLPARSER_VERSION == XMLPARSER_VERSION_MAJOR * 10000 + XMLPARSER_VERSION_MINOR * 100 +
                                     XMLPARSER_VERSION_PATCH,
            "XMLPARSER_VERSION does not combine the three numbers");
     const char* text = XMLNode::getVersion();
-    expect(text && std::string(text) == "v" + major + "." + minor,
-           std::string("getVersion() is ") + (text ? text : "null") + ", not v" + major + "." + minor);
+    const std::string shown = text ? text : "null";
+    expect(shown == "v" + major + "." + minor,
+           "getVersion() is " + shown + ", not v" + major + "." + minor);
 #ifdef XMLPARSER_PACKAGE_VERSION
-    expect(std::string(XMLPARSER_PACKAGE_VERSION) == full,
-           std::string("the CMake package version is ") + XMLPARSER_PACKAGE_VERSION + ", not " + full);
+    const std::string package = XMLPARSER_PACKAGE_VERSION;
+    expect(package == full, "the CMake package version is " + package + ", not " + full);
 #else
     expect(false, "built without XMLPARSER_PACKAGE_VERSION");
 #endif
