@@ -50,6 +50,37 @@ install: build
 install-test: build
 	tests/install/install_test.sh $(BUILD_DIR)
 
+# `make amalgamate`: the drop-in form, dist/xmlParser.h (C++11) and
+# dist/xmlParser.cpp (C++17), generated from the sources.  Names that two
+# source files keep local would meet in its one translation unit: each is
+# reported and renamed within its own file's part (AMALGAMATE_ARGS=--strict
+# fails instead).
+DIST_DIR ?= dist
+AMALGAMATE_ARGS ?=
+
+.PHONY: amalgamate
+amalgamate:
+	python3 scripts/amalgamate.py --out $(DIST_DIR) $(AMALGAMATE_ARGS)
+
+# `make docs`: the HTML API reference of the public header, with Doxygen
+# (Debian's package, installed when missing), in $(DOCS_DIR)/html.  A public
+# declaration without its comment fails the build.
+DOCS_DIR ?= $(BUILD_DIR)/docs
+
+.PHONY: docs
+docs:
+	@if ! command -v doxygen >/dev/null 2>&1; then \
+	  sudo=""; [ "$$(id -u)" = 0 ] || sudo="sudo"; \
+	  echo "installing: doxygen"; \
+	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get update -q && \
+	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -q --no-install-recommends doxygen; \
+	fi
+	mkdir -p $(DOCS_DIR)
+	{ cat docs/Doxyfile; echo "OUTPUT_DIRECTORY = $(DOCS_DIR)"; \
+	  echo "PROJECT_NUMBER = $$(sed -n 's/^.define XMLPARSER_VERSION_[A-Z]* \([0-9]*\)$$/\1/p' include/xmlParser.h | paste -sd.)"; \
+	} | doxygen -
+	@echo "API reference: $(DOCS_DIR)/html/index.html"
+
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
 
@@ -83,31 +114,3 @@ bench: bench-peers
 	mkdir -p bench/corpus
 	$(BENCH_DIR)/bench/xml_corpus bench/corpus $(BENCH_MB)
 	$(BENCH_DIR)/bench/xml_bench --runs $(BENCH_RUNS) bench/corpus
-
-# `make amalgamate`: the drop-in form, dist/xmlParser.h (C++11) and
-# dist/xmlParser.cpp (C++17), generated from the sources; names that two
-# source files keep local are reported instead (they would clash there).
-DIST_DIR ?= dist
-
-.PHONY: amalgamate
-amalgamate:
-	python3 scripts/amalgamate.py --out $(DIST_DIR)
-
-# `make docs`: the HTML API reference of the public header, with Doxygen
-# (Debian's package, installed when missing), in $(DOCS_DIR)/html.  A public
-# declaration without its comment fails the build.
-DOCS_DIR ?= $(BUILD_DIR)/docs
-
-.PHONY: docs
-docs:
-	@if ! command -v doxygen >/dev/null 2>&1; then \
-	  sudo=""; [ "$$(id -u)" = 0 ] || sudo="sudo"; \
-	  echo "installing: doxygen"; \
-	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get update -q && \
-	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -q --no-install-recommends doxygen; \
-	fi
-	mkdir -p $(DOCS_DIR)
-	{ cat docs/Doxyfile; echo "OUTPUT_DIRECTORY = $(DOCS_DIR)"; \
-	  echo "PROJECT_NUMBER = $$(sed -n 's/^.define XMLPARSER_VERSION_[A-Z]* \([0-9]*\)$$/\1/p' include/xmlParser.h | paste -sd.)"; \
-	} | doxygen -
-	@echo "API reference: $(DOCS_DIR)/html/index.html"

@@ -1,20 +1,22 @@
 #!/usr/bin/env python3
 """Writes the two-file drop-in form of the library.
 
-    amalgamate.py [--root DIR] [--out DIR]
+    amalgamate.py [--root DIR] [--out DIR] [--strict]
 
 OUT/xmlParser.h is the public header (C++11); OUT/xmlParser.cpp is every
-source file under src/ (found anew on each run, sorted by path) with the
-internal headers that they include written out in place, each once (C++17).
-A project adds the two files to its build and needs nothing else.
+source file under src/ (found anew on each run, sorted by path), preceded by
+the internal headers that they include, each written out once (C++17).  A
+project adds the two files to its build and needs nothing else.
 
 All sources share one translation unit in the drop-in, so names that each
 file keeps to itself (anonymous namespaces, `static` functions and
-variables, constants) must differ from file to file: two files that both
-define a local `helper` would otherwise collide, or, worse, silently become
-overloads of each other.  Such clashes are reported with both places and
-nothing is written.  Macros that a source file defines are undefined at the
-end of its part, so they cannot leak into the next file.
+variables, constants) would meet there: two files that both define a local
+`helper` would collide or, worse, silently become overloads of each other.
+Every such clash is reported with both places, and each file's own `helper`
+is renamed within that file's part of the drop-in (by a macro that ends with
+the part), so the drop-in still builds and each file keeps calling its own;
+with --strict a clash is an error and nothing is written.  Macros that a
+source file defines end with its part too, so none leaks into the next file.
 """
 
 import argparse
@@ -54,16 +56,25 @@ def relative(root, path):
 # Including
 # ---------------------------------------------------------------------------
 
+SYSTEM_INCLUDE_RE = re.compile(r'^\s*#\s*include\s*<[^>]+>')
+CONDITIONAL_OPEN_RE = re.compile(r'^\s*#\s*if')
+CONDITIONAL_CLOSE_RE = re.compile(r'^\s*#\s*endif\b')
+
+
 class Inliner:
-    """Writes files with their quoted includes resolved: a public header is
-    left to the one include of the drop-in's header, an internal header is
-    written out where it is first included and dropped after that."""
+    """Resolves quoted includes.  The public header is left to the one include
+    of the drop-in's header; internal headers are gathered, each once, in the
+    order in which the sources first include them (so a header always comes
+    after those it includes); system includes outside conditionals are
+    gathered at the top, each once."""
 
     def __init__(self, root, public_dir, search_dirs):
         self.root = root
         self.public_dir = os.path.realpath(public_dir)
         self.search_dirs = search_dirs
         self.done = set()
+        self.header_lines = []
+        self.system_includes = []
 
     def resolve(self, name, including_file):
         for base in [os.path.dirname(including_file)] + self.search_dirs:
@@ -76,24 +87,40 @@ class Inliner:
     def is_public(self, path):
         return os.path.dirname(path) == self.public_dir
 
-    def expand(self, path, out, public_too=False):
-        """Appends the lines of `path` to `out`, includes resolved."""
+    def body(self, path, public_too=False):
+        """The lines of `path` without its includes; internal headers that it
+        includes are gathered on the way."""
+        out = []
+        depth = 0
         for line in read(path).splitlines():
+            if CONDITIONAL_OPEN_RE.match(line):
+                depth += 1
+            elif CONDITIONAL_CLOSE_RE.match(line):
+                depth -= 1
             m = INCLUDE_RE.match(line)
             if m:
                 target = self.resolve(m.group(1), path)
                 if self.is_public(target) and not public_too:
                     continue  # the drop-in's source includes its header once
-                if target in self.done:
-                    continue
-                self.done.add(target)
-                out.append('// ---- %s ----' % relative(self.root, target))
-                self.expand(target, out, public_too)
-                out.append('// ---- end of %s ----' % relative(self.root, target))
+                if target not in self.done:
+                    self.done.add(target)
+                    lines = self.body(target, public_too)
+                    if public_too:
+                        out.extend(lines)
+                    else:
+                        self.header_lines.append('')
+                        self.header_lines.append('// ==== %s ====' % relative(self.root, target))
+                        self.header_lines.extend(lines)
+                continue
+            if depth == 0 and SYSTEM_INCLUDE_RE.match(line) and not public_too:
+                include = line.strip()
+                if include not in self.system_includes:
+                    self.system_includes.append(include)
                 continue
             if PRAGMA_ONCE_RE.match(line):
                 continue
             out.append(line)
+        return out
 
 
 # ---------------------------------------------------------------------------
@@ -347,13 +374,21 @@ def defined_macros(path):
 
 
 def find_clashes(root, sources):
-    """Messages, one for each name that two source files both keep local."""
+    """{name: [(path, line), ...]} of each name that two or more source files
+    keep to themselves."""
     owners = {}
     for path in sources:
         for name, line in file_local_names(path).items():
-            owners.setdefault(name, []).append('%s:%d' % (relative(root, path), line))
-    return ['file-local name "%s" is defined in %s' % (name, ' and in '.join(places))
-            for name, places in sorted(owners.items()) if len(places) > 1]
+            owners.setdefault(name, []).append((path, line))
+    return {name: places for name, places in sorted(owners.items()) if len(places) > 1}
+
+
+def renamed(root, name, path):
+    """The name that `name` takes in the part of the drop-in that `path` fills."""
+    stem = re.sub(r'\W', '_', os.path.splitext(relative(root, path))[0])
+    if stem.startswith('src_'):
+        stem = stem[4:]
+    return '%s_%s' % (name, stem)
 
 
 # ---------------------------------------------------------------------------
@@ -370,7 +405,7 @@ BANNER = '''\
 '''
 
 
-def amalgamate(root, out_dir):
+def amalgamate(root, out_dir, strict=False):
     include_dir = os.path.join(root, 'include')
     src_dir = os.path.join(root, 'src')
     header = os.path.join(include_dir, 'xmlParser.h')
@@ -382,25 +417,41 @@ def amalgamate(root, out_dir):
         raise AmalgamationError('no source files under %s' % relative(root, src_dir))
 
     clashes = find_clashes(root, sources)
-    if clashes:
+    reports = ['file-local name "%s" is defined in %s' % (
+        name, ' and in '.join('%s:%d' % (relative(root, p), n) for p, n in places))
+        for name, places in clashes.items()]
+    if clashes and strict:
         raise AmalgamationError(
             'these names would clash in the one translation unit of the drop-in; '
-            'rename one of each pair:\n  ' + '\n  '.join(clashes))
+            'rename one of each pair:\n  ' + '\n  '.join(reports))
+    for report in reports:
+        print('amalgamate: note: %s; each is renamed within its own file\'s part of the '
+              'drop-in (renaming one in the sources avoids this)' % report, file=sys.stderr)
+    renames = {}
+    for name, places in clashes.items():
+        for path, _ in places:
+            renames.setdefault(path, []).append(name)
 
     header_lines = [BANNER % ('xmlParser.h', 'C++11 or later')]
-    Inliner(root, include_dir, [include_dir]).expand(header, header_lines, public_too=True)
+    header_lines += Inliner(root, include_dir, [include_dir]).body(header, public_too=True)
 
-    source_lines = [BANNER % ('xmlParser.cpp', 'C++17 or later'), '#include "xmlParser.h"']
     inliner = Inliner(root, include_dir, [src_dir, include_dir])
+    parts = []
     for path in sources:
         name = relative(root, path)
-        source_lines.append('')
-        source_lines.append('// ==== %s ====' % name)
-        inliner.expand(path, source_lines)
-        macros = defined_macros(path)
+        part = ['', '// ==== %s ====' % name]
+        local = renames.get(path, [])
+        if local:
+            part.append('// Names this file shares with another, renamed within this part.')
+            part.extend('#define %s %s' % (n, renamed(root, n, path)) for n in local)
+        part.extend(inliner.body(path))
+        macros = [m for m in defined_macros(path) if m not in local] + local
         if macros:
-            source_lines.append('// The macros of %s end with it.' % name)
-            source_lines.extend('#undef %s' % m for m in macros)
+            part.append('// The macros of %s end with it.' % name)
+            part.extend('#undef %s' % m for m in macros)
+        parts.extend(part)
+    source_lines = ([BANNER % ('xmlParser.cpp', 'C++17 or later'), '#include "xmlParser.h"', '']
+                    + inliner.system_includes + inliner.header_lines + parts)
 
     os.makedirs(out_dir, exist_ok=True)
     for name, lines in (('xmlParser.h', header_lines), ('xmlParser.cpp', source_lines)):
@@ -408,7 +459,7 @@ def amalgamate(root, out_dir):
         with open(target + '.tmp', 'w', encoding='utf-8') as f:
             f.write('\n'.join(lines).rstrip('\n') + '\n')
         os.replace(target + '.tmp', target)
-    return len(sources), len(inliner.done)
+    return len(sources), len(inliner.done), len(clashes)
 
 
 def main():
@@ -418,16 +469,20 @@ def main():
     parser.add_argument('--root', default=os.path.dirname(here),
                         help='the source tree (default: the one holding this script)')
     parser.add_argument('--out', default=None, help='output directory (default: ROOT/dist)')
+    parser.add_argument('--strict', action='store_true',
+                        help='fail on names that two source files keep local, instead of '
+                        'renaming them in the drop-in')
     args = parser.parse_args()
     root = os.path.realpath(args.root)
     out_dir = args.out or os.path.join(root, 'dist')
     try:
-        n_sources, n_headers = amalgamate(root, out_dir)
+        n_sources, n_headers, n_clashes = amalgamate(root, out_dir, args.strict)
     except AmalgamationError as e:
         print('amalgamate: %s' % e, file=sys.stderr)
         return 1
     print('amalgamate: wrote %s/xmlParser.h and %s/xmlParser.cpp (%d source files, '
-          'internal headers: %d)' % (out_dir, out_dir, n_sources, n_headers))
+          'internal headers: %d, names renamed: %d)'
+          % (out_dir, out_dir, n_sources, n_headers, n_clashes))
     return 0
 
 
