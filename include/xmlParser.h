@@ -260,11 +260,13 @@ struct XMLPARSER_API XMLNode {
     static int setGlobalOptions(XMLCharEncoding encoding = charEncodingUTF8,
                                 char guessWideCharChars = 1, char dropWhiteSpace = 1,
                                 char removeCommentsInMiddleOfText = 1);
-    /** Guesses the 8-bit encoding of `length` bytes of XML text: a UTF-8
-     * byte-order mark, then (with `useDeclaration`) an encoding declared in
-     * the first 200 bytes, else whether the bytes read as UTF-8.
-     * @return the guess; charEncodingError for 24 bytes or fewer, or for text
-     *         in wide characters while guessWideCharChars is set. */
+    /** Guesses the 8-bit encoding of `length` bytes of XML text: UTF-8 for a
+     * UTF-8 byte-order mark; otherwise UTF-8 or legacy by whether the bytes
+     * read as UTF-8, unless `useDeclaration` is set and an encoding declared
+     * in the first 200 bytes says otherwise.
+     * @return the guess; charEncodingError for 24 bytes or fewer, for text in
+     *         wide characters while guessWideCharChars is set, or for a
+     *         declared UTF-8 that the bytes are not. */
     static XMLCharEncoding guessCharEncoding(void* buffer, int length,
                                              char useDeclaration = 1);
     ///@}
