@@ -73,7 +73,7 @@ TEST_F(ParseTest, DocumentShapes) {
          "?xml{version=1.0}(root(x))"},
         {"<?xml version='1.0'?><root><x/></root>", "root", errorNone, U, U, "root(x)"},
         {"<?xml version=\"1.0\" ?>\n<r/>", nullptr, errorNone, U, U, "?xml{version=1.0}(r)"},
-        {"<?xml?>", nullptr, errorNone, U, U, "?xml?"},
+        {"<?xml?>", nullptr, errorNone, U, U, "?xml"},
         {"x<a/>", nullptr, errorNone, U, U, "#(\"x\",a)"},
         {"<a/>junk", nullptr, errorNone, U, U, "#(a,\"junk\")"},
         {"  <a/>\r\n\t", nullptr, errorNone, U, U, "a"},
@@ -85,6 +85,18 @@ TEST_F(ParseTest, DocumentShapes) {
         {"<!DOCTYPE x [<!ENTITY e 'v'>]>", nullptr, warningNoXMLTagFound, 1, kEnd,
          "#([<!DOCTYPE| x [<!ENTITY e 'v'>|]>])"},
         {"<!DOCTYPE x [<!ENTITY e 'v'>]><x/>", "x", errorNone, U, U, "x"},
+        // An internal subset ends at "]", any white space, ">".
+        {"<!DOCTYPE a [ <!ELEMENT a EMPTY> ] ><a/>", nullptr, errorNone, U, U,
+         "#([<!DOCTYPE| a [ <!ELEMENT a EMPTY> |]>],a)"},
+        {"<!DOCTYPE a [<!ENTITY e 'v'>]\n\t\r >\n<a/>", nullptr, errorNone, U, U,
+         "#([<!DOCTYPE| a [<!ENTITY e 'v'>|]>],a)"},
+        {"<!DOCTYPE a [<!ENTITY e ']x'>]]><a/>", nullptr, errorNone, U, U,
+         "#([<!DOCTYPE| a [<!ENTITY e ']x'>]|]>],a)"},
+        {"<!DOCTYPE a [<!ENTITY e '] x'>] ><a/>", nullptr, errorNone, U, U,
+         "#([<!DOCTYPE| a [<!ENTITY e '] x'>|]>],a)"},
+        {"<r><!DOCTYPE a [<!ELEMENT a EMPTY>] x></r>", nullptr, errorUnmatchedClearTagEnd, 1, 13, "-"},
+        {"<r><!DOCTYPE a [<!ELEMENT a EMPTY>] ", nullptr, errorUnmatchedClearTagEnd, 1, 13, "-"},
+        {"<!DOCTYPE a [ ] ><a/>", nullptr, errorNone, U, U, "#([<!DOCTYPE| a [ ] |>],a)"},
         {"<a>1<!--c-->2<![CDATA[3]]>4<!DOCTYPE 5>6<PRE>7</PRE>8</a>", nullptr, errorNone, U, U,
          "a(\"12\",[<![CDATA[|3|]]>],\"4\",[<!DOCTYPE| 5|>],\"6\",[<PRE>|7|</PRE>],\"8\")"},
     };
@@ -109,7 +121,19 @@ TEST_F(ParseTest, Attributes) {
         {"<r><?pi a=1 b?><c/></r>", nullptr, errorNone, U, U, "r(?pi{a=1,b},c)"},
         {"<r><?pi a='1' ?><c/></r>", nullptr, errorNone, U, U, "r(?pi{a=1},c)"},
         {"<r><?pi a=1?><c/></r>", nullptr, warningUnmatchedEndTag, 1, kEnd, "r(?pi{a=1}(c))"},
-        {"<r><?pi?><c/></r>", nullptr, warningUnmatchedEndTag, 1, kEnd, "r(?pi?(c))"},
+        // A declaration without data: the "?" that ends the name closes it
+        // like one after an attribute name (at the top level it stays open);
+        // one without a name is refused.
+        {"<r><?pi?><c/></r>", nullptr, errorNone, U, U, "r(?pi,c)"},
+        {"<doc><?pi?></doc>", nullptr, errorNone, U, U, "doc(?pi)"},
+        {"<r><?pi ?><c/></r>", nullptr, errorNone, U, U, "r(?pi,c)"},
+        {"<r><?pi?" "?><c/></r>", nullptr, errorNone, U, U, "r(?pi?,c)"},
+        {"<?pi?><r/>", nullptr, errorNone, U, U, "?pi(r)"},
+        {"<r><?pi?/><c/></r>", nullptr, errorNone, U, U, "r(?pi?,c)"},
+        {"<r><?" "?></r>", nullptr, errorMissingStartTagName, 1, 7, "-"},
+        {"<r><? ?></r>", nullptr, errorMissingStartTagName, 1, 8, "-"},
+        {"<r><?" "?" "?></r>", nullptr, errorNone, U, U, "r(?" "?)"},
+        {"<r><pi?></pi?></r>", nullptr, errorNone, U, U, "r(pi?)"},
         {"<?xml a='1' b?><r/>", nullptr, errorNone, U, U, "?xml{a=1,b}(r)"},
         {"<?xml a=?><r/>", nullptr, errorNone, U, U, "?xml{a=}(r)"},
         {"<r><?pi/></r>", nullptr, errorNone, U, U, "r(?pi)"},
@@ -138,8 +162,8 @@ TEST_F(ParseTest, EndTagRecovery) {
         {"<ab><a></ab>", nullptr, warningUnmatchedEndTag, 1, kEnd, "ab(a)"},
         {"<a><ab></a>", nullptr, warningUnmatchedEndTag, 1, kEnd, "a(ab)"},
         // Open declarations at the end of the text are no warning.
-        {"<?xml?><r>", nullptr, warningUnmatchedEndTag, 1, kEnd, "?xml?(r)"},
-        {"<?xml?><r/>", nullptr, errorNone, U, U, "?xml?(r)"},
+        {"<?xml?><r>", nullptr, warningUnmatchedEndTag, 1, kEnd, "?xml(r)"},
+        {"<?xml?><r/>", nullptr, errorNone, U, U, "?xml(r)"},
     };
     runCases(cases, sizeof(cases) / sizeof(cases[0]));
 }
