@@ -255,6 +255,14 @@ TEST_F(ParseTest, MultibyteCharactersAreNeverMarkup) {
         {"<a>\x83&amp;</a>", nullptr, errorNone, U, U, "a(\"\x83&amp;\")", XMLNode::charEncodingShiftJIS},
         {"<!DOCTYPE \x83<>", nullptr, warningNoXMLTagFound, 1, 13, "#([<!DOCTYPE| \x83<|>])",
          XMLNode::charEncodingShiftJIS},
+        // Trimming white space never takes the trail byte of a character.
+        {"<a>x\x83 </a>", nullptr, errorNone, U, U, "a(\"x\x83 \")", XMLNode::charEncodingShiftJIS},
+        {"<a>x\x83  \n</a>", nullptr, errorNone, U, U, "a(\"x\x83 \")", XMLNode::charEncodingShiftJIS},
+        {"<a>x\x83 </a>", nullptr, errorNone, U, U, "a(\"x\x83\")", XMLNode::charEncodingLegacy},
+        {"<a>\x81\t\x81\t</a>", nullptr, errorNone, U, U, "a(\"\x81\t\x81\t\")", XMLNode::charEncodingGBK},
+        {"<a>\xE5i\n</a>", nullptr, errorNone, U, U, "a(\"\xE5i\n\")", U8},
+        {"<a>\xE5i\n\n</a>", nullptr, errorNone, U, U, "a(\"\xE5i\n\")", U8},
+        {"<a>\xC3\xA9 \n</a>", nullptr, errorNone, U, U, "a(\"\xC3\xA9\")", U8},
     };
     runCases(cases, sizeof(cases) / sizeof(cases[0]));
 }
