@@ -69,7 +69,8 @@ bool edgeIsSpace(const char* s) {
 //    before decoding, and the written text is trimmed when read); an empty
 //    text ("&#;" or "&#0;" alone), which is written as nothing;
 //  - a string that ends inside a multibyte character (the end of the text
-//    cut it): written raw, its lead byte takes the markup after it;
+//    cut it, or in a double-byte mode a reference such as "&#233;" made a
+//    lead byte): written raw, its lead byte takes the markup after it;
 //  - an element name that the parser read after white space ("< /x/>",
 //    "< ?x>", "< !--x>", "< PRE>") and that, written right after "<", makes
 //    an end tag, a declaration or a clear tag; a name or attribute name that
