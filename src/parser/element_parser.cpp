@@ -69,8 +69,8 @@ int XMLNode::ParseXMLElement(void* state) {
                         }
                         // A declaration whose name runs into its "?>" ("<?pi?>") gets
                         // the name without the "?", which is then read as a "?" after
-                        // an attribute name would be; without any name ("<??>") it
-                        // has no name at all.
+                        // an attribute name is; one left without any name ("<??>") is
+                        // refused like a start tag without a name.
                         const bool nameEndsTag = type == declarationToken &&
                                                  name.start[length - 1] == '?' &&
                                                  x->document[x->index] == '>';
