@@ -247,6 +247,23 @@ TEST_F(FileEntryTest, Utf16InEitherByteOrder) {
     }
 }
 
+// A character that the locale cannot hold: the file cannot be converted.
+TEST_F(FileEntryTest, Utf16BeyondTheLocale) {
+    if (!std::setlocale(LC_ALL, "C")) GTEST_SKIP() << "no C locale";
+    const wchar_t eAcute[] = {0xE9, 0};
+    char* held = xml_internal::myWideCharToMultiByte(eAcute);
+    std::free(held);
+    if (held) GTEST_SKIP() << "this C locale holds U+00E9";
+    XMLResults r = garbageResults();
+    const std::string ascii = std::string("\xFE\xFF", 2) + utf16("<a>x</a>", true);
+    EXPECT_STREQ(XMLNode::parseFile(write("ascii16.xml", ascii).c_str(), nullptr, &r).getName(), "a");
+    EXPECT_EQ(r.errorCode, errorNone);
+    const std::string bytes = std::string("\xFE\xFF", 2) + utf16("<a>caf\xC3\xA9</a>", true);
+    r = garbageResults();
+    EXPECT_TRUE(XMLNode::parseFile(write("latin16.xml", bytes).c_str(), nullptr, &r).isEmpty());
+    EXPECT_EQ(r.errorCode, errorCharConversion);
+}
+
 // A surrogate without its partner is no character: the file cannot be
 // converted.
 TEST_F(FileEntryTest, Utf16WithALoneSurrogate) {
