@@ -75,24 +75,32 @@ const unsigned char* activeEscapeClasses() {
 
 using namespace xml_internal;
 
+// A null source is taken for the empty string by all three: callers pass
+// what a lookup returned, and a missing attribute's value is null.
+//
 // An escaped length that does not fit an int (above INT_MAX bytes) is
 // reported as -1 here; toXML then returns null and leaves its buffer as it
 // was, and the serializer fails the same way, so no length ever wraps.
 int ToXMLStringTool::lengthXMLString(const char* source) {
+    if (!source) return 0;
     size_t n = escapeWalk<false>(activeEscapeClasses(), source, nullptr);
     return n > static_cast<size_t>(INT_MAX) ? -1 : static_cast<int>(n);
 }
 
 char* ToXMLStringTool::toXMLUnSafe(char* destination, const char* source) {
+    if (!source) source = "";
     size_t n = escapeWalk<true>(activeEscapeClasses(), source, destination);
     destination[n] = 0;
     return destination;
 }
 
 char* ToXMLStringTool::toXML(const char* source) {
+    if (!source) source = "";
     const unsigned char* classes = activeEscapeClasses();
     size_t length = escapeWalk<false>(classes, source, nullptr);
-    if (length >= static_cast<size_t>(INT_MAX)) return nullptr;  // size would not fit
+    // Null when lengthXMLString gives -1, and also for a length of exactly
+    // INT_MAX, whose buffer with its terminator the int capacity cannot hold.
+    if (length >= static_cast<size_t>(INT_MAX)) return nullptr;
     int needed = static_cast<int>(length) + 1;
     if (needed > capacity) {
         char* grown = static_cast<char*>(std::realloc(buffer, static_cast<size_t>(needed)));

@@ -17,6 +17,23 @@ const char* findClose(const char* s, const char* close) {
     return nullptr;
 }
 
+// The end of an internal subset: the first "]" at or after `s` that white
+// space and a ">" follow, or null; `*after` receives the position after the
+// ">".  The subset may end "] >" or "]" and a line feed before the ">", as XML
+// allows; the value still ends before the "]" and the close string stays
+// "]>", which is what the writer then writes.
+const char* findSubsetEnd(const char* s, const char** after) {
+    for (const char* p = std::strchr(s, ']'); p; p = std::strchr(p + 1, ']')) {
+        const char* q = p + 1;
+        while (isWhiteSpace(static_cast<unsigned char>(*q))) q++;
+        if (*q == '>') {
+            *after = q + 1;
+            return p;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 char XMLNode::parseClearTag(void* state, void* rowPointer) {
@@ -25,10 +42,11 @@ char XMLNode::parseClearTag(void* state, void* rowPointer) {
     const char* const s = x->document + x->index;
     const char* close = row->close;
     const char* end = nullptr;
+    const char* after = nullptr;  // just after the close string
 
     if (row->open == XMLClearTags[1].open) {
-        // A document type ends at the first ">", or at "]>" when a "<" comes
-        // first (an internal subset).
+        // A document type ends at the first ">", or after its internal subset
+        // when a "<" comes first.
         const unsigned char* const table = XML_ByteTable;
         for (const char* p = s;;) {
             const unsigned char b = static_cast<unsigned char>(*p);
@@ -39,7 +57,7 @@ char XMLNode::parseClearTag(void* state, void* rowPointer) {
             }
             if (b == '<') {
                 close = docTypeEnd;
-                end = findClose(s, docTypeEnd);
+                end = findSubsetEnd(s, &after);
                 break;
             }
             p = b < 0x80 ? p + 1 : stepCharacter(table, p);
@@ -51,7 +69,8 @@ char XMLNode::parseClearTag(void* state, void* rowPointer) {
         x->error = errorUnmatchedClearTagEnd;
         return 1;
     }
-    x->index = static_cast<int>(end - x->document) + static_cast<int>(std::strlen(close));
+    if (!after) after = end + std::strlen(close);
+    x->index = static_cast<int>(after - x->document);
     char* value = stringDup(s, static_cast<int>(end - s));
     if (!value || addClear_priv(50, value, row->open, close, -1) == &emptyXMLClear) {
         x->error = errorNoXMLData;  // out of memory (the adder freed the value)

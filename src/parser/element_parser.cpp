@@ -67,6 +67,17 @@ int XMLNode::ParseXMLElement(void* state) {
                             x->error = errorMissingStartTagName;
                             return 0;
                         }
+                        // A declaration whose name runs into its "?>" ("<?pi?>") gets
+                        // the name without the "?", which is then read as a "?" after
+                        // an attribute name is; one left without any name ("<??>") is
+                        // refused like a start tag without a name.
+                        const bool nameEndsTag = type == declarationToken &&
+                                                 name.start[length - 1] == '?' &&
+                                                 x->document[x->index] == '>';
+                        if (nameEndsTag && --length == 0) {
+                            x->error = errorMissingStartTagName;
+                            return 0;
+                        }
                         char* copy = stringDup(name.start, length);
                         if (!copy) {
                             x->error = errorNoXMLData;
@@ -81,6 +92,11 @@ int XMLNode::ParseXMLElement(void* state) {
                         d = child;
                         cur.h.nodeData = d;
                         mode = expectingName;
+                        if (nameEndsTag) {
+                            attrName = name.start + length;  // the "?"
+                            attrLength = 1;
+                            mode = afterName;
+                        }
                         continue;
                     }
                     case closingTagToken: {

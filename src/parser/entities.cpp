@@ -46,13 +46,59 @@ inline uint64_t lowerAsciiWord(uint64_t x) {
     return x | (capital >> 2);
 }
 
+// The largest value a numeric reference may have: in UTF-8 mode any Unicode
+// scalar value, written as its UTF-8 sequence; in every other mode one byte.
+constexpr unsigned kLastUnicode = 0x10FFFF;
+
+// Writes `value` (0 to 0x10FFFF, not a surrogate) as UTF-8; returns the
+// number of bytes.
+inline int writeUtf8(unsigned value, char* out) {
+    if (value < 0x80) {
+        out[0] = static_cast<char>(value);
+        return 1;
+    }
+    if (value < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (value >> 6));
+        out[1] = static_cast<char>(0x80 | (value & 0x3F));
+        return 2;
+    }
+    if (value < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (value >> 12));
+        out[1] = static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (value & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (value >> 18));
+    out[1] = static_cast<char>(0x80 | ((value >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (value & 0x3F));
+    return 4;
+}
+
+// What one reference stands for: up to four bytes.
+struct Decoded {
+    char bytes[4];
+    int count;
+};
+
 // Reads the reference that starts with the "&" at `p`, with `remain` bytes
 // (at least 1) left in the source, of which the first `readable` may be read
 // (the source's length may reach past a zero byte that ends the string
 // early; nothing after that zero is read).  Returns the number of bytes it
-// takes and stores its character, or returns 0 and stores the error code.
+// takes and stores what it stands for, or returns 0 and stores the error
+// code.
+//
+// A numeric reference in UTF-8 mode is written as the UTF-8 sequence of its
+// value, so that "&#233;" and "&#8364;" give the characters they name: one
+// byte of a value above 127 would be a lone lead or trail byte, which breaks
+// the text it stands in (written out, a lead byte takes the markup after it),
+// and values above 255 could not be read at all.  Surrogates (0xD800 to
+// 0xDFFF) and values above 0x10FFFF are no characters and are refused with
+// errorCharacterCodeAbove255, as any value the text cannot hold.  In the
+// other modes the value is one byte, 0 to 255.  Value 0 ("&#0;", "&#;") is a
+// zero byte in every mode.
 [[gnu::always_inline]] inline int decodeReference(const char* p, int remain, int readable,
-                                                char* out, XMLError* error) {
+                                                bool utf8, Decoded* out, XMLError* error) {
     if (remain > 2 && p[1] == '#') {
         int i = 2;
         unsigned base = 10;
@@ -80,15 +126,25 @@ inline uint64_t lowerAsciiWord(uint64_t x) {
                 return 0;
             }
             value = value * base + digit;
-            if (value > 255) value = 256;  // saturate: any number of digits
+            if (value > kLastUnicode) value = kLastUnicode + 1;  // saturate: any number of digits
         }
-        if (value > 255) {
-            *error = errorCharacterCodeAbove255;
-            return 0;
+        if (utf8) {
+            if (value > kLastUnicode || (value >= 0xD800 && value <= 0xDFFF)) {
+                *error = errorCharacterCodeAbove255;
+                return 0;
+            }
+            out->count = writeUtf8(value, out->bytes);
+        } else {
+            if (value > 255) {
+                *error = errorCharacterCodeAbove255;
+                return 0;
+            }
+            out->bytes[0] = static_cast<char>(value);
+            out->count = 1;
         }
-        *out = static_cast<char>(value);
         return i + 1;
     }
+    out->count = 1;
     // With eight bytes left and readable, every row fits, and each is
     // compared as one masked word (rows in table order, as below).
     if (remain >= 8 && readable >= 8) {
@@ -99,7 +155,7 @@ inline uint64_t lowerAsciiWord(uint64_t x) {
             x = lowerAsciiWord(x);
             for (int r = 0; r < words.count; r++) {
                 if ((x & words.mask[r]) == words.word[r]) {
-                    *out = XMLEntities[r].character;
+                    out->bytes[0] = XMLEntities[r].character;
                     return XMLEntities[r].length;
                 }
             }
@@ -117,7 +173,7 @@ inline uint64_t lowerAsciiWord(uint64_t x) {
                                 (static_cast<unsigned char>(p[1]) | 0x20)))
             continue;
         if (equalIgnoringAsciiCase(p, row->entity, static_cast<size_t>(row->length))) {
-            *out = row->character;
+            out->bytes[0] = row->character;
             return row->length;
         }
     }
@@ -161,6 +217,7 @@ char* emptyString(XML* state, size_t* decodedLength) {
 char* decode(const char* source, const char* stop, const char* end, XML* state,
              size_t* decodedLength) {
     const unsigned char* const table = XML_ByteTable;
+    const bool utf8 = table == XML_utf8ByteTable;
     // What may be read: up to `end`, or up to and including the zero byte.
     const char* const readableEnd = stop < end ? stop + 1 : end;
 
@@ -170,7 +227,7 @@ char* decode(const char* source, const char* stop, const char* end, XML* state,
     struct Found {
         const char* at;
         int length;
-        char character;
+        Decoded decoded;
     };
     constexpr int kRemembered = 32;
     Found found[kRemembered];
@@ -180,10 +237,10 @@ char* decode(const char* source, const char* stop, const char* end, XML* state,
     for (;;) {
         const char* amp = nextReference(table, p, stop);
         if (!amp) break;
-        char ch = 0;
+        Decoded ch{};
         XMLError error = errorNone;
         const int k = decodeReference(amp, static_cast<int>(end - amp),
-                                      static_cast<int>(readableEnd - amp), &ch, &error);
+                                      static_cast<int>(readableEnd - amp), utf8, &ch, &error);
         if (!k) {
             if (state) state->error = error;
             return nullptr;
@@ -191,7 +248,7 @@ char* decode(const char* source, const char* stop, const char* end, XML* state,
         // The count stops one past what is remembered: "and more".
         if (foundCount < kRemembered) found[foundCount] = Found{amp, k, ch};
         if (foundCount <= kRemembered) foundCount++;
-        saved += static_cast<size_t>(k - 1);
+        saved += static_cast<size_t>(k - ch.count);  // a reference is never shorter
         p = amp + k;
     }
 
@@ -221,23 +278,23 @@ char* decode(const char* source, const char* stop, const char* end, XML* state,
     for (int i = 0;; i++) {
         const char* amp;
         int k;
-        char ch = 0;
+        Decoded ch{};
         if (i < remembered) {
             amp = found[i].at;
             k = found[i].length;
-            ch = found[i].character;
+            ch = found[i].decoded;
         } else {
             amp = more ? nextReference(table, from, stop) : nullptr;
             if (!amp) break;
             XMLError error = errorNone;
             k = decodeReference(amp, static_cast<int>(end - amp),
-                                static_cast<int>(readableEnd - amp), &ch, &error);
+                                static_cast<int>(readableEnd - amp), utf8, &ch, &error);
         }
         std::memcpy(w, from, static_cast<size_t>(amp - from));
         w += amp - from;
-        *w = ch;
-        if (ch == 0 && !firstZero) firstZero = w;
-        w++;
+        if (ch.bytes[0] == 0 && !firstZero) firstZero = w;  // only value 0 writes a zero byte
+        std::memcpy(w, ch.bytes, static_cast<size_t>(ch.count));
+        w += ch.count;
         from = amp + k;
     }
     std::memcpy(w, from, static_cast<size_t>(stop - from));

@@ -67,22 +67,57 @@ char* readWholeFile(const char* fileName, XMLResults* results, size_t* length) {
     return buffer;
 }
 
+// UTF-16 text (after its byte-order mark) as 32-bit wide characters, up to
+// its first zero unit: each unit in the byte order of the mark, each
+// surrogate pair joined into one character.  A surrogate without its partner
+// stands for no character, so the text cannot be converted: null, as for
+// memory exhaustion.
+wchar_t* utf16ToWide(const unsigned char* b, size_t bytes, bool bigEndian) {
+    const size_t units = bytes / 2;
+    wchar_t* wide = static_cast<wchar_t*>(std::malloc((units + 1) * sizeof(wchar_t)));
+    if (!wide) return nullptr;
+    auto unit = [&](size_t i) -> unsigned {
+        const unsigned first = b[2 * i], second = b[2 * i + 1];
+        return bigEndian ? (first << 8) | second : (second << 8) | first;
+    };
+    size_t n = 0;
+    for (size_t i = 0; i < units; i++) {
+        unsigned u = unit(i);
+        if (u == 0) break;
+        if (u >= 0xD800 && u <= 0xDFFF) {
+            const unsigned low = i + 1 < units ? unit(i + 1) : 0;
+            if (u > 0xDBFF || low < 0xDC00 || low > 0xDFFF) {
+                std::free(wide);
+                return nullptr;
+            }
+            u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+            i++;
+        }
+        wide[n++] = static_cast<wchar_t>(u);
+    }
+    wide[n] = 0;
+    return wide;
+}
+
 // Turns wide-character file contents into the locale's multibyte text.  A
 // 32-bit byte-order mark (FF FE 00 00) is skipped whole, so the conversion
-// stays in step with the units; a two-byte mark is removed by moving the
-// rest down, keeping the units aligned.  Releases the file buffer; null when
-// the text cannot be converted.
+// stays in step with the units; any other two-byte mark (FF FE or FE FF)
+// marks UTF-16 in that byte order, which is read as such: taking it for
+// 32-bit units, as the mark test alone would, gives garbage or fails.  Wide
+// text without a mark is in 32-bit units.  Releases the file buffer; null
+// when the text cannot be converted.
 char* convertWideText(char* buffer, size_t length) {
     const unsigned char* b = reinterpret_cast<const unsigned char*>(buffer);
-    size_t skip = 0;
+    char* text = nullptr;
     if (length >= 4 && b[0] == 0xFF && b[1] == 0xFE && b[2] == 0 && b[3] == 0) {
-        skip = 4;
+        text = myWideCharToMultiByte(reinterpret_cast<wchar_t*>(buffer + 4));
     } else if ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF)) {
-        std::memmove(buffer, buffer + 2, length - 2);
-        std::memset(buffer + length - 2, 0, 2);
+        wchar_t* wide = utf16ToWide(b + 2, length - 2, b[0] == 0xFE);
+        if (wide) text = myWideCharToMultiByte(wide);
+        std::free(wide);
+    } else {
+        text = myWideCharToMultiByte(reinterpret_cast<wchar_t*>(buffer));
     }
-    wchar_t* units = reinterpret_cast<wchar_t*>(buffer + skip);
-    char* text = myWideCharToMultiByte(units);
     std::free(buffer);
     return text;
 }

@@ -18,8 +18,13 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
         return 0;
     }
     int n = static_cast<int>(end - p);
+    // Trailing white space is trimmed by characters: a white-space byte that
+    // is the trail byte of a multibyte character ("\xE5i\n" in UTF-8, "\x83 "
+    // in Shift-JIS) stays with its character, which trimming it would cut.
     if (trim)
-        while (n > 1 && isWhiteSpace(static_cast<unsigned char>(p[n - 1]))) n--;
+        while (n > 1 && isWhiteSpace(static_cast<unsigned char>(p[n - 1])) &&
+               walkToCharacter(XML_ByteTable, p, p + n - 1) == p + n - 1)
+            n--;
     size_t length;
     char* text = fromXMLTokenText(p, n, x, &length);
     if (!text) return 1;

@@ -166,6 +166,32 @@ TEST(ToXMLStringToolBuffer, LongRunsOfPlainBytesAroundEntities) {
     EXPECT_EQ(expected, std::string(tool.toXML(source.c_str())));
 }
 
+// A null source, such as the value of a missing attribute, is the empty
+// string to all three calls.
+TEST(ToXMLStringToolBuffer, NullSourceIsTheEmptyString) {
+    XMLNode node = XMLNode::parseString("<a b='x&amp;y'/>");
+    ToXMLStringTool tool;
+    char* present = tool.toXML(node.getAttribute("b"));
+    ASSERT_NE(nullptr, present);
+    EXPECT_STREQ("x&amp;y", present);
+    char* missing = tool.toXML(node.getAttribute("missing"));
+    ASSERT_NE(nullptr, missing);
+    EXPECT_STREQ("", missing);
+    EXPECT_EQ(present, missing);  // the same buffer, reused
+
+    ToXMLStringTool fresh;
+    char* empty = fresh.toXML(nullptr);
+    ASSERT_NE(nullptr, empty);
+    EXPECT_STREQ("", empty);
+    EXPECT_EQ(1, stateOf(fresh).capacity);
+
+    EXPECT_EQ(0, ToXMLStringTool::lengthXMLString(nullptr));
+    char out[4] = {'x', 'x', 'x', 'x'};
+    EXPECT_EQ(out, ToXMLStringTool::toXMLUnSafe(out, nullptr));
+    EXPECT_EQ(0, out[0]);
+    EXPECT_EQ('x', out[1]);  // nothing beyond the terminator is written
+}
+
 TEST(FreeXMLString, NullDoesNothing) { freeXMLString(nullptr); }
 
 }  // namespace

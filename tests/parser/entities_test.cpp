@@ -30,9 +30,6 @@ TEST_F(EntitiesTest, Decoding) {
         {"&AMP;&Quot;&aPoS;", -1, "&\"'", errorNone},
         {"&#65;&#x42;&#X43;", -1, "ABC", errorNone},
         {"&#x6a;&#x6A;&#0065;", -1, "jjA", errorNone},
-        {"&#255;", -1, "\xFF", errorNone},
-        {"&#233;", -1, "\xE9", errorNone},  // one byte, not a UTF-8 sequence
-        {"&#xff;x", -1, "\xFFx", errorNone},
         {"", -1, "", errorNone},
         {"abc", 0, "", errorNone},
         {"abc", -5, "", errorNone},
@@ -42,8 +39,6 @@ TEST_F(EntitiesTest, Decoding) {
         {"ab\0cd", 5, "ab", errorNone},  // stops at a zero byte
         {"x&#;y", -1, "x", errorNone},   // value 0 ends the string for readers
         {"&#x;", -1, "", errorNone},
-        {"&#256;", -1, nullptr, errorCharacterCodeAbove255},
-        {"&#x100;", -1, nullptr, errorCharacterCodeAbove255},
         {"&#99999999999999999999;", -1, nullptr, errorCharacterCodeAbove255},
         {"&#12a;", -1, nullptr, errorUnknownCharacterEntity},
         {"&#999a;", -1, nullptr, errorUnknownCharacterEntity},  // digit test first
@@ -71,6 +66,67 @@ TEST_F(EntitiesTest, Decoding) {
         }
         EXPECT_EQ(x.error, c.error) << c.source;
         std::free(out);
+    }
+}
+
+// A numeric reference is the UTF-8 sequence of its value in UTF-8 mode, and
+// one byte in every other mode.
+TEST_F(EntitiesTest, NumericReferencesFollowTheEncoding) {
+    const struct {
+        const char* source;
+        const char* utf8;   // null: errorCharacterCodeAbove255
+        const char* bytes;  // the other modes; null: errorCharacterCodeAbove255
+    } cases[] = {
+        {"&#65;", "A", "A"},
+        {"&#127;", "\x7F", "\x7F"},
+        {"&#128;", "\xC2\x80", "\x80"},
+        {"&#233;", "\xC3\xA9", "\xE9"},
+        {"&#xff;x", "\xC3\xBFx", "\xFFx"},
+        {"&#255;", "\xC3\xBF", "\xFF"},
+        {"&#256;", "\xC4\x80", nullptr},
+        {"&#x7FF;", "\xDF\xBF", nullptr},
+        {"&#x800;", "\xE0\xA0\x80", nullptr},
+        {"&#8217;", "\xE2\x80\x99", nullptr},
+        {"a&#x20AC;b", "a\xE2\x82\xAC" "b", nullptr},
+        {"&#xD7FF;", "\xED\x9F\xBF", nullptr},
+        {"&#xD800;", nullptr, nullptr},  // surrogates are no characters
+        {"&#xDBFF;&#xDC00;", nullptr, nullptr},
+        {"&#57343;", nullptr, nullptr},  // 0xDFFF
+        {"&#xE000;", "\xEE\x80\x80", nullptr},
+        {"&#xFFFF;", "\xEF\xBF\xBF", nullptr},
+        {"&#x10000;", "\xF0\x90\x80\x80", nullptr},
+        {"&#x1F600;", "\xF0\x9F\x98\x80", nullptr},
+        {"&#1114111;", "\xF4\x8F\xBF\xBF", nullptr},  // 0x10FFFF
+        {"&#x110000;", nullptr, nullptr},
+        {"&#x0000000041;", "A", "A"},
+        {"&#99999999999999999999;", nullptr, nullptr},
+        {"&#xFFFFFFFFF;", nullptr, nullptr},  // wraps a 32-bit value unless saturated
+        {"&#4294967361;", nullptr, nullptr},  // 2^32 + 65
+        {"x&#0;y", "x", "x"},
+        {"&#;", "", ""},
+        {"&lt;&#x4e2d;&gt;", "<\xE4\xB8\xAD>", nullptr},
+    };
+    for (XMLNode::XMLCharEncoding e :
+         {XMLNode::charEncodingUTF8, XMLNode::charEncodingLegacy, XMLNode::charEncodingShiftJIS,
+          XMLNode::charEncodingGB2312, XMLNode::charEncodingBig5, XMLNode::charEncodingGBK}) {
+        XMLNode::setGlobalOptions(e, 1, 1, 1);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(::testing::Message() << "encoding " << e << " " << c.source);
+            const char* expected = e == XMLNode::charEncodingUTF8 ? c.utf8 : c.bytes;
+            XML x = {c.source, nullptr, 0, 0, errorNone, nullptr, 0, 0};
+            size_t decoded = 0;
+            char* out = fromXMLString(c.source, static_cast<int>(std::strlen(c.source)), &x, &decoded);
+            if (expected) {
+                ASSERT_NE(out, nullptr);
+                EXPECT_STREQ(out, expected);
+                EXPECT_EQ(decoded, std::strlen(expected));
+                EXPECT_EQ(x.error, errorNone);
+            } else {
+                EXPECT_EQ(out, nullptr);
+                EXPECT_EQ(x.error, errorCharacterCodeAbove255);
+            }
+            std::free(out);
+        }
     }
 }
 

@@ -40,7 +40,9 @@ struct Rng {
 // Pieces that random texts are made of.
 const char* const kPieces[] = {"a", "b", " ", "\n", "<", ">", "/", "=", "'", "\"", "&",
                                "&amp;", "&LT;", "&gt", "&#65;", "&#x4a;", "&#300;", "&#;",
-                               "&#1a;", "&quot;", "&apos;", "<!--", "-->", "<![CDATA[",
+                               "&#1a;", "&quot;", "&apos;", "&#233;", "&#128;", "&#x7ff;",
+                               "&#x20AC;", "&#xFFFF;", "&#x1F600;", "&#1114111;", "&#xD800;",
+                               "&#xdfff;", "&#x110000;", "<!--", "-->", "<![CDATA[",
                                "]]>", "</", "<?", "/>", "\x83<", "\x81&", "\xE0<",
                                "\xC3\xA9", "\xE6\x97\xA5", "\xF0\x9F\x98\x80", "\xA1\xA1",
                                "\xFF", "\x80"};
@@ -51,8 +53,10 @@ std::string randomText(Rng& r, unsigned pieces) {
     return s;
 }
 
-// The decoder as a plain walk, one character at a time.
-int referenceDecode(const char* p, int remain, char* out, XMLError* error) {
+// The decoder as a plain walk, one character at a time.  A numeric reference
+// is one byte of its value (0 to 255), except in UTF-8 mode, where it is the
+// UTF-8 sequence of any value up to 0x10FFFF that is not a surrogate.
+int referenceDecode(const char* p, int remain, std::string* out, XMLError* error) {
     if (remain > 2 && p[1] == '#') {
         int i = 2;
         unsigned base = 10;
@@ -60,7 +64,8 @@ int referenceDecode(const char* p, int remain, char* out, XMLError* error) {
             base = 16;
             i = 3;
         }
-        unsigned value = 0;
+        uint64_t value = 0;
+        bool huge = false;
         for (;; i++) {
             if (i >= remain) {
                 *error = errorUnknownCharacterEntity;
@@ -77,19 +82,43 @@ int referenceDecode(const char* p, int remain, char* out, XMLError* error) {
                 return 0;
             }
             value = value * base + digit;
-            if (value > 255) value = 256;
+            if (value > 0xFFFFFFFFu) huge = true;
+            if (huge) value = 0;
         }
-        if (value > 255) {
+        if (XML_ByteTable != XML_utf8ByteTable) {
+            if (huge || value > 255) {
+                *error = errorCharacterCodeAbove255;
+                return 0;
+            }
+            *out += static_cast<char>(value);
+            return i + 1;
+        }
+        if (huge || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
             *error = errorCharacterCodeAbove255;
             return 0;
         }
-        *out = static_cast<char>(value);
+        // The UTF-8 sequence, bit by bit: the number of bytes, then six bits
+        // per continuation byte from the lowest up.
+        const int n = value < 0x80 ? 1 : value < 0x800 ? 2 : value < 0x10000 ? 3 : 4;
+        if (n == 1) {
+            *out += static_cast<char>(value);
+            return i + 1;
+        }
+        std::string seq(static_cast<size_t>(n), '\0');
+        uint64_t v = value;
+        for (int j = n - 1; j > 0; j--) {
+            seq[static_cast<size_t>(j)] = static_cast<char>(0x80 + (v % 64));
+            v /= 64;
+        }
+        const unsigned leads[] = {0, 0, 0xC0, 0xE0, 0xF0};
+        seq[0] = static_cast<char>(leads[n] + v);
+        *out += seq;
         return i + 1;
     }
     for (const EntityRow* row = XMLEntities; row->entity; ++row) {
         if (row->length <= remain &&
             strncasecmp(p, row->entity, static_cast<size_t>(row->length)) == 0) {
-            *out = row->character;
+            *out += row->character;
             return row->length;
         }
     }
@@ -105,11 +134,9 @@ std::string reference(const char* source, int length) {
     const char* p = source;
     while (p < end && *p) {
         if (*p == '&') {
-            char ch;
             XMLError error = errorNone;
-            int k = referenceDecode(p, static_cast<int>(end - p), &ch, &error);
+            int k = referenceDecode(p, static_cast<int>(end - p), &out, &error);
             if (!k) return "!" + std::to_string(error);
-            out += ch;
             p += k;
         } else {
             const char* q = stepCharacter(XML_ByteTable, p);
@@ -171,11 +198,14 @@ TEST_F(FastPathTest, DecoderManyReferences) {
         XMLNode::setGlobalOptions(e, 1, 1, 1);
         for (int round = 0; round < 300; round++) {
             // Valid references only, so that the decoding gets past 32 of them.
+            // The last ones are characters only in UTF-8 mode.
             static const char* const valid[] = {"a", " ", "<", "&amp;", "&LT;", "&#65;", "&#x4a;",
                                                 "&#0;", "\xC3\xA9", "\x83<", "\xE0<", "\x81&",
-                                                "\xF0\x9F\x98\x80"};
+                                                "\xF0\x9F\x98\x80", "&#233;", "&#x20ac;",
+                                                "&#128512;", "&#x10FFFF;"};
+            const unsigned choices = e == XMLNode::charEncodingUTF8 ? 17 : 14;
             std::string text;
-            for (unsigned n = 20 + r.below(200); n > 0; n--) text += valid[r.below(13)];
+            for (unsigned n = 20 + r.below(200); n > 0; n--) text += valid[r.below(choices)];
             const int length = static_cast<int>(text.size()) - static_cast<int>(r.below(4));
             SCOPED_TRACE(::testing::Message() << "encoding " << e << " text " << ::testing::PrintToString(text)
                                               << " length " << length);
@@ -183,7 +213,7 @@ TEST_F(FastPathTest, DecoderManyReferences) {
         }
     }
     std::string many;
-    for (int i = 0; i < 100; i++) many += (i % 3 ? "&lt;x" : "&#65;&#0;");
+    for (int i = 0; i < 100; i++) many += (i % 3 ? "&lt;x&#x20AC;" : "&#65;&#0;");
     EXPECT_EQ(fast(many.c_str(), static_cast<int>(many.size())), reference(many.c_str(), static_cast<int>(many.size())));
 }
 

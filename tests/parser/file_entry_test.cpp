@@ -89,6 +89,28 @@ std::string utf32le(const std::string& utf8) {
     return out;
 }
 
+// UTF-16 of UTF-8 text, in either byte order, with surrogate pairs.
+std::string utf16(const std::string& utf8, bool bigEndian) {
+    const std::string wide = utf32le(utf8);
+    std::string out;
+    auto unit = [&](unsigned u) {
+        const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    };
+    for (size_t i = 0; i < wide.size(); i += 4) {
+        unsigned cp = 0;
+        for (int b = 3; b >= 0; b--) cp = (cp << 8) | static_cast<unsigned char>(wide[i + static_cast<size_t>(b)]);
+        if (cp >= 0x10000) {
+            unit(0xD800 + ((cp - 0x10000) >> 10));
+            unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            unit(cp);
+        }
+    }
+    return out;
+}
+
 const std::string kDoc = "<root k='v'><item>caf\xC3\xA9 \xE2\x82\xAC</item><item/></root>";
 
 XMLResults garbageResults() {
@@ -185,12 +207,82 @@ TEST_F(FileEntryTest, WideTextOfAnyEvenLength) {
     // The half unit at the end, completed by zero bytes, is the text "z".
     EXPECT_STREQ(node.getChildNode(0).getName(), "a");
     EXPECT_STREQ(node.getText(), "z");
-    // A two-byte mark is removed without leaving the units out of step.
-    std::string mark16 = std::string("\xFF\xFE", 2) + utf32le("<a>xy</a>");
+    // A UTF-16 file of any even length: the text ends at the zero unit
+    // after the contents.
+    std::string odd16 = std::string("\xFF\xFE", 2) + utf16("<a>xy</a>z", false);
     r = garbageResults();
-    node = XMLNode::parseFile(write("mark16.xml", mark16).c_str(), nullptr, &r);
+    node = XMLNode::parseFile(write("odd16.xml", odd16).c_str(), nullptr, &r);
     EXPECT_EQ(r.errorCode, errorNone);
-    EXPECT_STREQ(node.getText(), "xy");
+    EXPECT_STREQ(node.getText(), "z");
+}
+
+// A file that begins with a two-byte mark (FF FE not followed by 00 00, or
+// FE FF) is UTF-16 in the byte order of its mark; characters beyond 0xFFFF
+// are surrogate pairs.  Read by parseFile and openFileHelper alike.
+TEST_F(FileEntryTest, Utf16InEitherByteOrder) {
+    if (!useUtf8Locale()) GTEST_SKIP() << "no UTF-8 locale";
+    const std::string doc = kDoc + "<!-- \xF0\x9F\x98\x80 \xE4\xB8\xAD -->";
+    XMLNode expected = XMLNode::parseString(doc.c_str());
+    const struct { const char* name; std::string bytes; } cases[] = {
+        {"le.xml", std::string("\xFF\xFE", 2) + utf16(doc, false)},
+        {"be.xml", std::string("\xFE\xFF", 2) + utf16(doc, true)},
+        // A text that begins with a character whose low byte is 0 (U+0100)
+        // is still UTF-16: only FF FE 00 00 is the 32-bit mark.
+        {"le100.xml", std::string("\xFF\xFE", 2) + utf16("\xC4\x80" + doc, false)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = write(c.name, c.bytes);
+        XMLResults r = garbageResults();
+        XMLNode node = XMLNode::parseFile(path.c_str(), nullptr, &r);
+        EXPECT_EQ(r.errorCode, errorNone);
+        if (c.name[2] == '1') {
+            // The leading character is a text before the root.
+            EXPECT_STREQ(node.getText(), "\xC4\x80");
+            EXPECT_TRUE(TreesEqual(node.getChildNode(0), expected.getChildNode(0)));
+            continue;
+        }
+        EXPECT_TRUE(TreesEqual(node, expected));
+        EXPECT_TRUE(TreesEqual(XMLNode::openFileHelper(path.c_str(), nullptr), expected));
+    }
+}
+
+// A character that the locale cannot hold: the file cannot be converted.
+TEST_F(FileEntryTest, Utf16BeyondTheLocale) {
+    if (!std::setlocale(LC_ALL, "C")) GTEST_SKIP() << "no C locale";
+    const wchar_t eAcute[] = {0xE9, 0};
+    char* converted = xml_internal::myWideCharToMultiByte(eAcute);
+    const bool held = converted != nullptr;
+    std::free(converted);
+    if (held) GTEST_SKIP() << "this C locale holds U+00E9";
+    XMLResults r = garbageResults();
+    const std::string ascii = std::string("\xFE\xFF", 2) + utf16("<a>x</a>", true);
+    EXPECT_STREQ(XMLNode::parseFile(write("ascii16.xml", ascii).c_str(), nullptr, &r).getName(), "a");
+    EXPECT_EQ(r.errorCode, errorNone);
+    const std::string bytes = std::string("\xFE\xFF", 2) + utf16("<a>caf\xC3\xA9</a>", true);
+    r = garbageResults();
+    EXPECT_TRUE(XMLNode::parseFile(write("latin16.xml", bytes).c_str(), nullptr, &r).isEmpty());
+    EXPECT_EQ(r.errorCode, errorCharConversion);
+}
+
+// A surrogate without its partner is no character: the file cannot be
+// converted.
+TEST_F(FileEntryTest, Utf16WithALoneSurrogate) {
+    if (!useUtf8Locale()) GTEST_SKIP() << "no UTF-8 locale";
+    const std::string units[] = {
+        std::string("\x00\xD8", 2) + utf16("<b/>", false),  // high, then no low
+        std::string("\x00\xDC", 2) + utf16("<b/>", false),  // low alone
+        std::string("\x00\xD8", 2),                         // high at the very end
+        std::string("\x00\xD8\x00\xD8", 4),                 // high, high
+    };
+    for (const std::string& u : units) {
+        const std::string bytes = std::string("\xFF\xFE", 2) + utf16("<a>x</a>", false) + u;
+        XMLResults r = garbageResults();
+        EXPECT_TRUE(XMLNode::parseFile(write("lone16.xml", bytes).c_str(), nullptr, &r).isEmpty());
+        EXPECT_EQ(r.errorCode, errorCharConversion);
+        EXPECT_EQ(r.line, 0);
+        EXPECT_EQ(r.column, 0);
+    }
 }
 
 TEST_F(FileEntryTest, FilesThatCannotBeReadAreRefused) {
