@@ -660,8 +660,9 @@ struct XMLPARSER_API ToXMLStringTool {
     /** The escaped form of `source` (null: the empty string) in the tool's
      * buffer, valid until the tool's next call, freeBuffer or destruction;
      * the caller never frees it.
-     * @return null when memory runs out or the escaped length would not fit
-     *         an int (the buffer is then left as it was). */
+     * @return null when memory runs out or when the escaped length with its
+     *         terminating zero would not fit an int (lengthXMLString gives -1
+     *         or INT_MAX); the buffer is then left as it was. */
     char* toXML(const char* source);
     /** Writes the escaped form of `source` (null: the empty string) and a zero
      * byte to `destination`, which must hold lengthXMLString(source) + 1
