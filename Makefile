@@ -24,9 +24,16 @@ build:
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # Try the library in one command: format the sample document, then measure it.
-run: build
-	$(BUILD_DIR)/xmltool format examples/sample.xml
-	$(BUILD_DIR)/xmltool stats examples/sample.xml
+# The build's log goes to a file and is shown only when the build fails.
+run:
+	@mkdir -p $(BUILD_DIR)
+	@echo "building (log: $(BUILD_DIR)/run-build.log)"
+	@$(MAKE) --no-print-directory build > $(BUILD_DIR)/run-build.log 2>&1 || \
+	  { cat $(BUILD_DIR)/run-build.log; exit 1; }
+	@echo '$$ xmltool format examples/sample.xml'
+	@$(BUILD_DIR)/xmltool format examples/sample.xml
+	@echo '$$ xmltool stats examples/sample.xml'
+	@$(BUILD_DIR)/xmltool stats examples/sample.xml
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
