@@ -27,13 +27,15 @@ int main(int argc, char** argv) {
         if (entry.is_regular_file()) seeds.push_back(entry.path());
     if (error || seeds.empty()) {
         // A wrong directory must not pass as a replay of nothing.
-        std::fprintf(stderr, "%s: no seed files (%s)\n", argv[1], error ? error.message().c_str() : "empty");
+        std::fprintf(stderr, "%s: no seed files (%s)\n", argv[1],
+                     error ? error.message().c_str() : "empty");
         return 1;
     }
     std::sort(seeds.begin(), seeds.end());
     for (const auto& seed : seeds) {
         std::ifstream in(seed, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
         if (!in.good() && !in.eof()) {
             std::fprintf(stderr, "%s: cannot be read\n", seed.c_str());
             return 1;

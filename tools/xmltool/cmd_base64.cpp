@@ -7,9 +7,11 @@
 namespace xmltool {
 
 int runBase64(const GlobalOptions&, const std::vector<std::string>& args) {
-    if (args.empty() || args.size() > 2) throw UsageError{"base64 needs encode or decode, and at most one FILE"};
+    if (args.empty() || args.size() > 2)
+        throw UsageError{"base64 needs encode or decode, and at most one FILE"};
     const std::string& mode = args[0];
-    if (mode != "encode" && mode != "decode") throw UsageError{"base64 mode must be encode or decode"};
+    if (mode != "encode" && mode != "decode")
+        throw UsageError{"base64 mode must be encode or decode"};
     const std::string path = args.size() == 2 ? args[1] : "-";
 
     std::vector<char> bytes;
@@ -37,15 +39,16 @@ int runBase64(const GlobalOptions&, const std::vector<std::string>& args) {
     }
     // Trailing white space (such as the final line feed of a file) would keep
     // the padding from being recognised and overstate the decoded size.
-    while (!bytes.empty() && std::strchr(" \t\r\n", bytes.back()) && bytes.back() != 0) bytes.pop_back();
+    while (!bytes.empty() && std::strchr(" \t\r\n", bytes.back()) && bytes.back() != 0)
+        bytes.pop_back();
     bytes.push_back(0);
     XMLError error = errorNone;
     int size = 0;
     unsigned char* data = tool.decode(bytes.data(), &size, &error);
     if (error != errorNone) {
         const bool warning = error == warningBase64DataSize || error == warningBase64Truncated;
-        std::fprintf(stderr, "%s: %s: %s\n", displayName(path).c_str(), warning ? "warning" : "error",
-                     plainMessage(error).c_str());
+        std::fprintf(stderr, "%s: %s: %s\n", displayName(path).c_str(),
+                     warning ? "warning" : "error", plainMessage(error).c_str());
         if (!warning) return exitFailure;
     }
     if (data && size > 0) std::fwrite(data, 1, static_cast<size_t>(size), stdout);

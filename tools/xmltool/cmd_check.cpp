@@ -20,7 +20,8 @@ int runCheck(const GlobalOptions& options, const std::vector<std::string>& args)
     int status = exitOk;
     for (const std::string& path : files) {
         const Parsed parsed = parseInput(options, path);
-        if (!reportParse(stdout, parsed) || (strict && parsed.results.errorCode != errorNone)) status = exitFailure;
+        if (!reportParse(stdout, parsed) || (strict && parsed.results.errorCode != errorNone))
+            status = exitFailure;
     }
     return status;
 }

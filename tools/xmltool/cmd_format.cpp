@@ -40,9 +40,11 @@ int runFormat(const GlobalOptions& global, const std::vector<std::string>& args)
         // Select the element as the library's first-tag rule does: the
         // document itself when it has that name, else its first such child.
         const char* name = document.getName();
-        if (!name || strcasecmp(name, firstTag.c_str()) != 0) document = document.getChildNode(firstTag.c_str());
+        if (!name || strcasecmp(name, firstTag.c_str()) != 0)
+            document = document.getChildNode(firstTag.c_str());
         if (document.isEmpty()) {
-            std::fprintf(stderr, "%s: error: no element %s\n", displayName(input).c_str(), firstTag.c_str());
+            std::fprintf(stderr, "%s: error: no element %s\n", displayName(input).c_str(),
+                         firstTag.c_str());
             return exitFailure;
         }
     }

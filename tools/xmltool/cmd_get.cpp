@@ -34,11 +34,14 @@ std::vector<Step> parsePath(const std::string& path) {
             long n = 0;
             bool digits = count.size() >= 2 && count.size() <= 10 && count.back() == ']';
             for (size_t i = 0; digits && i + 1 < count.size(); i++) {
-                if (count[i] < '0' || count[i] > '9') digits = false;
-                else n = n * 10 + (count[i] - '0');
+                if (count[i] < '0' || count[i] > '9')
+                    digits = false;
+                else
+                    n = n * 10 + (count[i] - '0');
             }
             if (!digits || n < 1 || n > 0x7fffffff)
-                throw UsageError{"bad step '" + text + "' in PATH (write name[n], n counted from 1)"};
+                throw UsageError{"bad step '" + text +
+                                 "' in PATH (write name[n], n counted from 1)"};
             step.occurrence = static_cast<int>(n - 1);
         }
         if (step.name.empty()) throw UsageError{"empty step in PATH '" + path + "'"};
@@ -72,7 +75,8 @@ XMLNode rootElement(const XMLNode& document, const Step& step) {
     const XMLNode top = topContainer(document);
     if (top.isEmpty()) {
         const char* name = document.getName();
-        return step.occurrence == 0 && name && strcasecmp(name, step.name.c_str()) == 0 ? document : XMLNode();
+        return step.occurrence == 0 && name && strcasecmp(name, step.name.c_str()) == 0 ? document
+                                                                                        : XMLNode();
     }
     int seen = 0;
     for (int i = 0; i < top.nChildNode(); i++) {
@@ -134,7 +138,8 @@ int runGet(const GlobalOptions& options, const std::vector<std::string>& args) {
         // An attribute written without a value has none to print but is there.
         if (!v && node.isAttributeSet(attribute.c_str())) v = "";
         if (!v) {
-            std::fprintf(stderr, "%s: no attribute %s at %s\n", name.c_str(), attribute.c_str(), path.c_str());
+            std::fprintf(stderr, "%s: no attribute %s at %s\n", name.c_str(), attribute.c_str(),
+                         path.c_str());
             return exitFailure;
         }
         value = v;

@@ -34,8 +34,10 @@ int runStats(const GlobalOptions& options, const std::vector<std::string>& args)
         int depth = stack.back().second;
         stack.pop_back();
         if (node.getName()) {
-            if (node.isDeclaration()) declarations++;
-            else elements++;
+            if (node.isDeclaration())
+                declarations++;
+            else
+                elements++;
             depth++;
             if (depth > maxDepth) maxDepth = depth;
         }
@@ -47,7 +49,8 @@ int runStats(const GlobalOptions& options, const std::vector<std::string>& args)
             while (k < 4 && !(open && std::strcmp(open, kOpenTags[k]) == 0)) k++;
             sections[k]++;
         }
-        for (int i = node.nChildNode() - 1; i >= 0; i--) stack.emplace_back(node.getChildNode(i), depth);
+        for (int i = node.nChildNode() - 1; i >= 0; i--)
+            stack.emplace_back(node.getChildNode(i), depth);
     }
 
     std::printf("elements:        %lld\n", elements);
@@ -63,7 +66,8 @@ int runStats(const GlobalOptions& options, const std::vector<std::string>& args)
     std::printf("bytes:           %lld\n", parsed.size);
     std::printf("parse time:      %.3f ms\n", parsed.seconds * 1e3);
     if (parsed.size >= kThroughputMinimumBytes && parsed.seconds > 0)
-        std::printf("throughput:      %.1f MB/s\n", static_cast<double>(parsed.size) / 1e6 / parsed.seconds);
+        std::printf("throughput:      %.1f MB/s\n",
+                    static_cast<double>(parsed.size) / 1e6 / parsed.seconds);
     return std::fflush(stdout) == 0 ? exitOk : exitFailure;
 }
 

@@ -23,13 +23,10 @@ size_t characterLength(XMLNode::XMLCharEncoding encoding, unsigned char lead) {
             return 1;
         case XMLNode::charEncodingShiftJIS:
             return (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xEF) ? 2 : 1;
-        case XMLNode::charEncodingGB2312:
-            return lead >= 0xA1 && lead <= 0xF7 ? 2 : 1;
+        case XMLNode::charEncodingGB2312: return lead >= 0xA1 && lead <= 0xF7 ? 2 : 1;
         case XMLNode::charEncodingBig5:
-        case XMLNode::charEncodingGBK:
-            return lead >= 0x81 && lead <= 0xFE ? 2 : 1;
-        default:
-            return 1;
+        case XMLNode::charEncodingGBK: return lead >= 0x81 && lead <= 0xFE ? 2 : 1;
+        default: return 1;
     }
 }
 
@@ -54,7 +51,8 @@ bool findSourceLine(const Parsed& parsed, int line, std::string& out) {
     if (std::memchr(p, 0, n < 4 ? n : 4)) return false;
     if (n >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) p += 3;
     // The parse ends at the first zero byte; so do its lines.
-    if (const void* zero = std::memchr(p, 0, static_cast<size_t>(end - p))) end = static_cast<const char*>(zero);
+    if (const void* zero = std::memchr(p, 0, static_cast<size_t>(end - p)))
+        end = static_cast<const char*>(zero);
     for (int l = 1; l < line; l++) {
         const void* lf = std::memchr(p, '\n', static_cast<size_t>(end - p));
         if (!lf) return false;
@@ -89,7 +87,9 @@ std::string plainMessage(XMLError code) {
     return message;
 }
 
-bool isWarning(XMLError code) { return code == warningUnmatchedEndTag || code == warningNoXMLTagFound; }
+bool isWarning(XMLError code) {
+    return code == warningUnmatchedEndTag || code == warningNoXMLTagFound;
+}
 
 bool reportParse(FILE* out, const Parsed& parsed) {
     const XMLError code = parsed.results.errorCode;
@@ -106,7 +106,8 @@ bool reportParse(FILE* out, const Parsed& parsed) {
     std::string source;
     if (line <= 0 || column <= 0 || !findSourceLine(parsed, line, source)) {
         if (line > 0)
-            std::fprintf(out, "%s:%d:%d: %s: %s\n", name.c_str(), line, column, kind, message.c_str());
+            std::fprintf(out, "%s:%d:%d: %s: %s\n", name.c_str(), line, column, kind,
+                         message.c_str());
         else
             std::fprintf(out, "%s: %s: %s\n", name.c_str(), kind, message.c_str());
         return warning;
@@ -123,7 +124,8 @@ bool reportParse(FILE* out, const Parsed& parsed) {
     starts.push_back(source.size());
     size_t at = static_cast<size_t>(column - 1);
     if (at > count) at = count;
-    if (code == warningUnmatchedEndTag || code == errorUnmatchedEndTag) message += endTagBefore(source, starts[at]);
+    if (code == warningUnmatchedEndTag || code == errorUnmatchedEndTag)
+        message += endTagBefore(source, starts[at]);
 
     size_t first = 0, last = count;
     if (count > kShownCharacters) {
@@ -133,15 +135,16 @@ bool reportParse(FILE* out, const Parsed& parsed) {
     }
     std::string shown = first > 0 ? "..." : "";
     std::string caret(shown.size(), ' ');
-    shown.append(source, starts[first], (last < count ? starts[last] : source.size()) - starts[first]);
+    shown.append(source, starts[first],
+                 (last < count ? starts[last] : source.size()) - starts[first]);
     if (last < count) shown += "...";
     // Tabs stay tabs under the line, so the caret lines up however wide the
     // terminal shows them.
     for (size_t i = first; i < at; i++) caret += source[starts[i]] == '\t' ? '\t' : ' ';
     caret += '^';
 
-    std::fprintf(out, "%s:%d:%d: %s: %s\n%s\n%s\n", name.c_str(), line, column, kind, message.c_str(),
-                 shown.c_str(), caret.c_str());
+    std::fprintf(out, "%s:%d:%d: %s: %s\n%s\n%s\n", name.c_str(), line, column, kind,
+                 message.c_str(), shown.c_str(), caret.c_str());
     return warning;
 }
 

@@ -28,14 +28,16 @@ const HelpEntry kCommands[] = {
      "Print the counts of elements, declarations, attributes, texts, comments, CDATA sections, "
      "document types and PRE blocks, the maximum depth, the size and the parse time; and the "
      "throughput for inputs of 1 MB or more."},
-    {"base64 encode|decode [FILE|-]", "Write the Base64 text of the bytes read, or the bytes of the Base64 text read."},
+    {"base64 encode|decode [FILE|-]",
+     "Write the Base64 text of the bytes read, or the bytes of the Base64 text read."},
 };
 
 const HelpEntry kFormatOptions[] = {
     {"--compact", "Write everything on one line, without indentation."},
     {"--keep-whitespace", "Keep texts that are only white space, and texts untrimmed."},
     {"--keep-comments", "Keep comments that stand between the pieces of a text where they are."},
-    {"--first-tag NAME", "Write only the element NAME: the root element, or its first child of that name."},
+    {"--first-tag NAME",
+     "Write only the element NAME: the root element, or its first child of that name."},
     {"-o OUT",
      "Write to the file OUT through the library's file writer, which adds a UTF-8 byte-order mark "
      "and an XML declaration line."},

@@ -14,7 +14,8 @@ namespace {
 
 // The encoding to parse `head` (the document's first bytes) under, and the
 // library's settings installed for it with the options' three flags.
-XMLNode::XMLCharEncoding installEncoding(const GlobalOptions& options, const char* head, size_t length) {
+XMLNode::XMLCharEncoding installEncoding(const GlobalOptions& options, const char* head,
+                                         size_t length) {
     XMLNode::XMLCharEncoding encoding = options.encoding;
     if (options.autoEncoding) {
         char first[200];
@@ -57,7 +58,8 @@ bool readInput(const std::string& path, std::vector<char>& bytes, std::string& p
     }
     char chunk[65536];
     size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + n);
     const bool ok = !std::ferror(f);
     if (!ok) problem = std::strerror(errno);
     if (f != stdin) std::fclose(f);
@@ -101,12 +103,14 @@ Parsed parseInput(const GlobalOptions& options, const std::string& path) {
         // Standard input is read as 8-bit text; a UTF-8 byte-order mark is
         // skipped, as the library does for files.
         if (parsed.text.size() >= 4 && static_cast<unsigned char>(text[0]) == 0xEF &&
-            static_cast<unsigned char>(text[1]) == 0xBB && static_cast<unsigned char>(text[2]) == 0xBF)
+            static_cast<unsigned char>(text[1]) == 0xBB &&
+            static_cast<unsigned char>(text[2]) == 0xBF)
             text += 3;
         start = std::chrono::steady_clock::now();
         parsed.document = XMLNode::parseString(text, nullptr, &parsed.results);
     }
-    parsed.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    parsed.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return parsed;
 }
 

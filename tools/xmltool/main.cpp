@@ -16,9 +16,9 @@ bool parseEncoding(const std::string& name, xmltool::GlobalOptions& options) {
         const char* name;
         XMLNode::XMLCharEncoding encoding;
     } names[] = {
-        {"utf8", XMLNode::charEncodingUTF8},       {"legacy", XMLNode::charEncodingLegacy},
-        {"sjis", XMLNode::charEncodingShiftJIS},   {"gb2312", XMLNode::charEncodingGB2312},
-        {"big5", XMLNode::charEncodingBig5},       {"gbk", XMLNode::charEncodingGBK},
+        {"utf8", XMLNode::charEncodingUTF8},     {"legacy", XMLNode::charEncodingLegacy},
+        {"sjis", XMLNode::charEncodingShiftJIS}, {"gb2312", XMLNode::charEncodingGB2312},
+        {"big5", XMLNode::charEncodingBig5},     {"gbk", XMLNode::charEncodingGBK},
     };
     if (name == "auto") {
         options.autoEncoding = true;
@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
             } else {
                 value = a.substr(11);
             }
-            if (!parseEncoding(value, options)) return usageError("unknown encoding '" + value + "'");
+            if (!parseEncoding(value, options))
+                return usageError("unknown encoding '" + value + "'");
             continue;
         }
         if (command.empty()) {

@@ -15,9 +15,12 @@ namespace {
 std::string roff(const char* text) {
     std::string out;
     for (const char* p = text; *p; p++) {
-        if (*p == '\\') out += "\\e";
-        else if (*p == '-') out += "\\-";
-        else out += *p;
+        if (*p == '\\')
+            out += "\\e";
+        else if (*p == '-')
+            out += "\\-";
+        else
+            out += *p;
     }
     if (!out.empty() && (out[0] == '.' || out[0] == '\'')) out.insert(0, "\\&");
     return out;
@@ -44,8 +47,8 @@ int main(int argc, char** argv) {
     const xmltool::Help& help = xmltool::help();
     const std::string synopsis = help.synopsis;
     const size_t space = synopsis.find(' ');
-    std::fprintf(out, ".TH %s 1 \"\" \"xmlparser %s\" \"User Commands\"\n", upper(help.name).c_str(),
-                 roff(argv[2]).c_str());
+    std::fprintf(out, ".TH %s 1 \"\" \"xmlparser %s\" \"User Commands\"\n",
+                 upper(help.name).c_str(), roff(argv[2]).c_str());
     std::fprintf(out, ".SH NAME\n%s \\- %s\n", help.name, roff(help.summary).c_str());
     std::fprintf(out, ".SH SYNOPSIS\n.B %s\n%s\n", synopsis.substr(0, space).c_str(),
                  space == std::string::npos ? "" : roff(synopsis.c_str() + space + 1).c_str());
