@@ -159,6 +159,8 @@ done
 printf '<?xml version="1.0"?>\n<!-- c --><doc><v>1</v></doc>' > decl.xml
 expect "get below declaration" 0 "1" -- "$tool" get decl.xml doc/v
 expect "get stdin" 0 "1" -- sh -c "\"$tool\" get - doc/v < decl.xml"
+expect "get pipe by name" 0 "1" -- sh -c "cat decl.xml | \"$tool\" get /dev/stdin doc/v"
+expect "check pipe by name" 1 "${error_out/error.xml//dev/stdin}" -- sh -c "cat error.xml | \"$tool\" check /dev/stdin"
 expect "get stdin missing" 1 "" -- sh -c "\"$tool\" get - doc/w < decl.xml"
 expect_stderr_is "get stdin missing" "<stdin>: no node at doc/w"
 

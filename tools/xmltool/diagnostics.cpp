@@ -37,13 +37,14 @@ size_t characterLength(XMLNode::XMLCharEncoding encoding, unsigned char lead) {
 bool findSourceLine(const Parsed& parsed, int line, std::string& out) {
     std::vector<char> fileBytes;
     const std::vector<char>* bytes = &parsed.text;
-    if (parsed.path != "-") {
+    if (!parsed.textKept) {
         std::string problem;
         if (!readInput(parsed.path, fileBytes, problem)) return false;
         bytes = &fileBytes;
     }
-    // Standard input's bytes end with the zero the tool added for the parse.
-    const size_t n = bytes == &parsed.text && !bytes->empty() ? bytes->size() - 1 : bytes->size();
+    // Kept bytes end with the zero the tool added for the parse.
+    const size_t n = parsed.textKept && !bytes->empty() ? bytes->size() - 1 : bytes->size();
+    if (n == 0) return false;
     const char* p = bytes->data();
     const char* end = p + n;
     const unsigned char* u = reinterpret_cast<const unsigned char*>(p);

@@ -70,13 +70,20 @@ Parsed parseInput(const GlobalOptions& options, const std::string& path) {
     Parsed parsed;
     parsed.path = path;
     std::chrono::steady_clock::time_point start;
-    if (path != "-") {
+    // Pipes and devices (say /dev/stdin, or a shell's <(...)) have no size
+    // for the library's file reader; the tool reads them as it reads
+    // standard input.
+    struct stat st;
+    const bool regular = path != "-" && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    if (path != "-" && !regular) {
         parsed.problem = fileProblem(path);
         if (!parsed.problem.empty()) {
             parsed.unreadable = true;
             parsed.results.errorCode = errorFileNotFound;
             return parsed;
         }
+    }
+    if (regular) {
         // Guess (or set) the encoding from the first bytes, then let the
         // library read the whole file (byte-order marks, wide characters).
         char head[200];
@@ -85,12 +92,12 @@ Parsed parseInput(const GlobalOptions& options, const std::string& path) {
             n = std::fread(head, 1, sizeof head, f);
             std::fclose(f);
         }
-        struct stat st;
-        if (stat(path.c_str(), &st) == 0) parsed.size = static_cast<long long>(st.st_size);
+        parsed.size = static_cast<long long>(st.st_size);
         parsed.encoding = installEncoding(options, head, n);
         start = std::chrono::steady_clock::now();
         parsed.document = XMLNode::parseFile(path.c_str(), nullptr, &parsed.results);
     } else {
+        parsed.textKept = true;
         if (!readInput(path, parsed.text, parsed.problem)) {
             parsed.unreadable = true;
             parsed.results.errorCode = errorFileNotFound;
@@ -100,7 +107,7 @@ Parsed parseInput(const GlobalOptions& options, const std::string& path) {
         parsed.encoding = installEncoding(options, parsed.text.data(), parsed.text.size());
         parsed.text.push_back(0);
         const char* text = parsed.text.data();
-        // Standard input is read as 8-bit text; a UTF-8 byte-order mark is
+        // Such input is read as 8-bit text; a UTF-8 byte-order mark is
         // skipped, as the library does for files.
         if (parsed.text.size() >= 4 && static_cast<unsigned char>(text[0]) == 0xEF &&
             static_cast<unsigned char>(text[1]) == 0xBB &&

@@ -51,8 +51,10 @@ struct Parsed {
     // The encoding that the parse ran under; diagnostics count characters
     // with it when they place the caret.
     XMLNode::XMLCharEncoding encoding = XMLNode::charEncodingUTF8;
-    // Standard input is read by the tool and kept here; files are read
-    // again only when a diagnostic needs their text.
+    // Standard input, pipes and devices are read by the tool and kept here
+    // (followed by a zero byte); regular files are read again only when a
+    // diagnostic needs their text.
+    bool textKept = false;
     std::vector<char> text;
     // Size of the input in bytes and the time the library took to parse it.
     long long size = 0;
