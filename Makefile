@@ -58,7 +58,7 @@ install-test: build
 	tests/install/install_test.sh $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(CLANG_DIR)
 
 # `make bench`: installs the libraries compared with (Debian packages, only
 # those missing), builds the benchmark in Release, writes the corpus to
@@ -111,3 +111,20 @@ format: clang-format-dep
 
 format-check: clang-format-dep
 	clang-format --dry-run --Werror $(FORMAT_FILES)
+
+# `make clang`: the whole suite built with clang++ and the stricter warnings
+# (XMLPARSER_STRICT_WARNINGS), warnings as errors, in its own build
+# directory.  clang is installed (Debian package) when missing.
+CLANG_DIR ?= build-clang
+
+.PHONY: clang
+
+clang:
+	@command -v clang++ >/dev/null 2>&1 || { \
+	  sudo=""; [ "$$(id -u)" = 0 ] || sudo="sudo"; echo "installing clang"; \
+	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get update -q && \
+	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -q clang; }
+	cmake -S . -B $(CLANG_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ \
+	  -DXMLPARSER_WERROR=ON -DXMLPARSER_STRICT_WARNINGS=ON $(CMAKE_ARGS)
+	cmake --build $(CLANG_DIR) -j $(JOBS)
+	cd $(CLANG_DIR) && ctest --output-on-failure -j $(JOBS)
