@@ -24,9 +24,16 @@ build:
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # Try the library in one command: format the sample document, then measure it.
-run: build
-	$(BUILD_DIR)/xmltool format examples/sample.xml
-	$(BUILD_DIR)/xmltool stats examples/sample.xml
+# The build's log goes to a file and is shown only when the build fails.
+run:
+	@mkdir -p $(BUILD_DIR)
+	@echo "building (log: $(BUILD_DIR)/run-build.log)"
+	@$(MAKE) --no-print-directory build > $(BUILD_DIR)/run-build.log 2>&1 || \
+	  { cat $(BUILD_DIR)/run-build.log; exit 1; }
+	@echo '$$ xmltool format examples/sample.xml'
+	@$(BUILD_DIR)/xmltool format examples/sample.xml
+	@echo '$$ xmltool stats examples/sample.xml'
+	@$(BUILD_DIR)/xmltool stats examples/sample.xml
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
@@ -82,7 +89,7 @@ docs:
 	@echo "API reference: $(DOCS_DIR)/html/index.html"
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(CLANG_DIR)
 
 # `make bench`: installs the libraries compared with (Debian packages, only
 # those missing), builds the benchmark in Release, writes the corpus to
@@ -114,3 +121,41 @@ bench: bench-peers
 	mkdir -p bench/corpus
 	$(BENCH_DIR)/bench/xml_corpus bench/corpus $(BENCH_MB)
 	$(BENCH_DIR)/bench/xml_bench --runs $(BENCH_RUNS) bench/corpus
+
+# `make format` rewrites the C++ sources in the project's style
+# (.clang-format); `make format-check` changes nothing and fails when a file
+# differs from that style.  FORMAT_PATHS narrows both to some directories.
+# clang-format is installed (Debian package) when missing.
+FORMAT_PATHS ?= .
+FORMAT_FILES = $(shell git ls-files -- $(FORMAT_PATHS) | grep -E '\.(cpp|h)$$')
+
+.PHONY: format format-check clang-format-dep
+
+clang-format-dep:
+	@command -v clang-format >/dev/null 2>&1 || { \
+	  sudo=""; [ "$$(id -u)" = 0 ] || sudo="sudo"; echo "installing clang-format"; \
+	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get update -q && \
+	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -q clang-format; }
+
+format: clang-format-dep
+	clang-format -i $(FORMAT_FILES)
+
+format-check: clang-format-dep
+	clang-format --dry-run --Werror $(FORMAT_FILES)
+
+# `make clang`: the whole suite built with clang++ and the stricter warnings
+# (XMLPARSER_STRICT_WARNINGS), warnings as errors, in its own build
+# directory.  clang is installed (Debian package) when missing.
+CLANG_DIR ?= build-clang
+
+.PHONY: clang
+
+clang:
+	@command -v clang++ >/dev/null 2>&1 || { \
+	  sudo=""; [ "$$(id -u)" = 0 ] || sudo="sudo"; echo "installing clang"; \
+	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get update -q && \
+	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -q clang; }
+	cmake -S . -B $(CLANG_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ \
+	  -DXMLPARSER_WERROR=ON -DXMLPARSER_STRICT_WARNINGS=ON $(CMAKE_ARGS)
+	cmake --build $(CLANG_DIR) -j $(JOBS)
+	cd $(CLANG_DIR) && ctest --output-on-failure -j $(JOBS)

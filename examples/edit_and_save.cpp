@@ -12,9 +12,9 @@ int main(int argc, char** argv) {
 
     root.updateAttribute("2026-12-10", nullptr, "updated");  // set an attribute by name
     XMLNode b1 = root.getChildNodeWithAttribute("book", "id", "b1");
-    b1.getChildNode("price").updateText("22.00");            // replace a text
-    b1.addChild("stock", 0, 0).addText("12");                // insert as first item
-    root.getChildNode("magazine").deleteNodeContent();       // remove a whole element
+    b1.getChildNode("price").updateText("22.00");       // replace a text
+    b1.addChild("stock", 0, 0).addText("12");           // insert as first item
+    root.getChildNode("magazine").deleteNodeContent();  // remove a whole element
 
     XMLNode copy = root.getChildNode("book", 1).deepCopy();  // duplicate a subtree
     copy.updateAttribute("b3", nullptr, "id");

@@ -1,5 +1,4 @@
 // cmd_base64.cpp - `xmltool base64 encode|decode [FILE|-]`.
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -8,26 +7,29 @@
 namespace xmltool {
 
 int runBase64(const GlobalOptions&, const std::vector<std::string>& args) {
-    if (args.empty() || args.size() > 2) throw UsageError{"base64 needs encode or decode, and at most one FILE"};
+    if (args.empty() || args.size() > 2)
+        throw UsageError{"base64 needs encode or decode, and at most one FILE"};
     const std::string& mode = args[0];
-    if (mode != "encode" && mode != "decode") throw UsageError{"base64 mode must be encode or decode"};
+    if (mode != "encode" && mode != "decode")
+        throw UsageError{"base64 mode must be encode or decode"};
     const std::string path = args.size() == 2 ? args[1] : "-";
 
     std::vector<char> bytes;
-    if (!readInput(path, bytes)) {
-        std::fprintf(stderr, "%s: error: %s\n", path.c_str(), std::strerror(errno));
+    std::string problem;
+    if (!readInput(path, bytes, problem)) {
+        std::fprintf(stderr, "%s: error: %s\n", displayName(path).c_str(), problem.c_str());
         return exitFailure;
     }
     XMLParserBase64Tool tool;
     if (mode == "encode") {
         if (bytes.size() > 0x7fffffffu) {
-            std::fprintf(stderr, "%s: error: input too large\n", path.c_str());
+            std::fprintf(stderr, "%s: error: input too large\n", displayName(path).c_str());
             return exitFailure;
         }
         char* text = tool.encode(reinterpret_cast<unsigned char*>(bytes.data()),
                                  static_cast<unsigned int>(bytes.size()), 1);
         if (!text) {
-            std::fprintf(stderr, "%s: error: input too large\n", path.c_str());
+            std::fprintf(stderr, "%s: error: input too large\n", displayName(path).c_str());
             return exitFailure;
         }
         const size_t n = std::strlen(text);
@@ -37,15 +39,16 @@ int runBase64(const GlobalOptions&, const std::vector<std::string>& args) {
     }
     // Trailing white space (such as the final line feed of a file) would keep
     // the padding from being recognised and overstate the decoded size.
-    while (!bytes.empty() && std::strchr(" \t\r\n", bytes.back()) && bytes.back() != 0) bytes.pop_back();
+    while (!bytes.empty() && std::strchr(" \t\r\n", bytes.back()) && bytes.back() != 0)
+        bytes.pop_back();
     bytes.push_back(0);
     XMLError error = errorNone;
     int size = 0;
     unsigned char* data = tool.decode(bytes.data(), &size, &error);
     if (error != errorNone) {
         const bool warning = error == warningBase64DataSize || error == warningBase64Truncated;
-        std::fprintf(stderr, "%s: %s: %s\n", path.c_str(), warning ? "warning" : "error",
-                     XMLNode::getError(error));
+        std::fprintf(stderr, "%s: %s: %s\n", displayName(path).c_str(),
+                     warning ? "warning" : "error", plainMessage(error).c_str());
         if (!warning) return exitFailure;
     }
     if (data && size > 0) std::fwrite(data, 1, static_cast<size_t>(size), stdout);

@@ -1,6 +1,7 @@
 // cmd_format.cpp - `xmltool format`: write a document formatted or compact.
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 
 #include "xmltool.h"
 
@@ -32,16 +33,18 @@ int runFormat(const GlobalOptions& global, const std::vector<std::string>& args)
     }
     if (!haveInput) throw UsageError{"format needs a FILE (or - for standard input)"};
 
-    XMLResults results;
-    XMLNode document = parseInput(options, input, results);
-    if (!reportParse(stderr, input, results)) return exitFailure;
+    const Parsed parsed = parseInput(options, input);
+    if (!reportParse(stderr, parsed)) return exitFailure;
+    XMLNode document = parsed.document;
     if (!firstTag.empty()) {
         // Select the element as the library's first-tag rule does: the
         // document itself when it has that name, else its first such child.
         const char* name = document.getName();
-        if (!name || strcasecmp(name, firstTag.c_str()) != 0) document = document.getChildNode(firstTag.c_str());
+        if (!name || strcasecmp(name, firstTag.c_str()) != 0)
+            document = document.getChildNode(firstTag.c_str());
         if (document.isEmpty()) {
-            std::fprintf(stderr, "%s: error: %s\n", input.c_str(), XMLNode::getError(errorFirstTagNotFound));
+            std::fprintf(stderr, "%s: error: no element %s\n", displayName(input).c_str(),
+                         firstTag.c_str());
             return exitFailure;
         }
     }
@@ -49,7 +52,7 @@ int runFormat(const GlobalOptions& global, const std::vector<std::string>& args)
     if (!output.empty()) {
         XMLError e = document.writeToFile(output.c_str(), nullptr, static_cast<char>(format));
         if (e != errorNone) {
-            std::fprintf(stderr, "%s: error: %s\n", output.c_str(), XMLNode::getError(e));
+            std::fprintf(stderr, "%s: error: %s\n", output.c_str(), plainMessage(e).c_str());
             return exitFailure;
         }
         return exitOk;

@@ -1,41 +1,24 @@
 // main.cpp - xmltool: check, format, query and measure XML documents, and
 // carry bytes as Base64, from the shell.
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "help.h"
 #include "xmltool.h"
 
 namespace {
-
-const char kUsage[] =
-    "usage: xmltool [--encoding auto|utf8|legacy|sjis|gb2312|big5|gbk] COMMAND ARGS\n"
-    "commands:\n"
-    "  check FILE...             parse each file; report warnings and errors\n"
-    "  format [--compact] [--keep-whitespace] [--keep-comments] [--first-tag NAME]\n"
-    "         [-o OUT] FILE|-    write the document formatted (or compact)\n"
-    "  get FILE PATH[@ATTR]      print the first text of the node at PATH (a\n"
-    "                            slash-separated path from the root element),\n"
-    "                            or the value of its attribute ATTR\n"
-    "  stats FILE                counts, depth, size and parse speed\n"
-    "  base64 encode|decode [FILE|-]\n"
-    "                            Base64 of bytes, or bytes of Base64 text\n"
-    "options:\n"
-    "  --encoding NAME           character encoding (default auto: guessed from\n"
-    "                            the document's first bytes)\n"
-    "  --help                    print this help\n"
-    "  --version                 print the library's version\n"
-    "FILE may be - for standard input.\n";
 
 bool parseEncoding(const std::string& name, xmltool::GlobalOptions& options) {
     static const struct {
         const char* name;
         XMLNode::XMLCharEncoding encoding;
     } names[] = {
-        {"utf8", XMLNode::charEncodingUTF8},       {"legacy", XMLNode::charEncodingLegacy},
-        {"sjis", XMLNode::charEncodingShiftJIS},   {"gb2312", XMLNode::charEncodingGB2312},
-        {"big5", XMLNode::charEncodingBig5},       {"gbk", XMLNode::charEncodingGBK},
+        {"utf8", XMLNode::charEncodingUTF8},     {"legacy", XMLNode::charEncodingLegacy},
+        {"sjis", XMLNode::charEncodingShiftJIS}, {"gb2312", XMLNode::charEncodingGB2312},
+        {"big5", XMLNode::charEncodingBig5},     {"gbk", XMLNode::charEncodingGBK},
     };
     if (name == "auto") {
         options.autoEncoding = true;
@@ -51,22 +34,28 @@ bool parseEncoding(const std::string& name, xmltool::GlobalOptions& options) {
     return false;
 }
 
+// A usage error is one line: what is wrong, and where to look.
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "xmltool: %s\n%s", message.c_str(), kUsage);
+    std::fprintf(stderr, "xmltool: %s; try 'xmltool --help'\n", message.c_str());
     return xmltool::exitUsage;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The library turns files of wide characters (UTF-16, UTF-32) into the
+    // multibyte encoding of the locale, so the user's locale is taken on.
+    // Numbers are printed the one way scripts read them.
+    std::setlocale(LC_ALL, "");
+    std::setlocale(LC_NUMERIC, "C");
     xmltool::GlobalOptions options;
     std::string command;
     std::vector<std::string> args;
     for (int i = 1; i < argc; i++) {
         const std::string a = argv[i];
         if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            return xmltool::exitOk;
+            xmltool::printHelp(stdout);
+            return std::fflush(stdout) == 0 ? xmltool::exitOk : xmltool::exitFailure;
         }
         if (a == "--version") {
             std::printf("xmltool %s\n", XMLNode::getVersion());
@@ -80,7 +69,8 @@ int main(int argc, char** argv) {
             } else {
                 value = a.substr(11);
             }
-            if (!parseEncoding(value, options)) return usageError("unknown encoding '" + value + "'");
+            if (!parseEncoding(value, options))
+                return usageError("unknown encoding '" + value + "'");
             continue;
         }
         if (command.empty()) {

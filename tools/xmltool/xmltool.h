@@ -21,8 +21,8 @@ struct GlobalOptions {
     char removeCommentsInMiddleOfText = 1;
 };
 
-// Thrown by the subcommands for a usage error; main prints it with the usage
-// and exits with status 2.
+// Thrown by the subcommands for a usage error; main prints it on one line
+// with a pointer to --help and exits with status 2.
 struct UsageError {
     std::string message;
 };
@@ -30,22 +30,54 @@ struct UsageError {
 // Exit statuses.
 enum { exitOk = 0, exitFailure = 1, exitUsage = 2 };
 
-// Reads a whole file, or standard input for "-".  Returns false (with errno
-// left as the failing call set it) when the file cannot be read.
-bool readInput(const std::string& path, std::vector<char>& bytes);
+// The name a path is reported under: "<stdin>" for "-".
+std::string displayName(const std::string& path);
 
-// Installs the settings for a document whose first bytes are `head`: the
-// chosen encoding, or the guess from those bytes (as the file helper does),
-// and the options' three flags.
-void installEncoding(const GlobalOptions& options, const char* head, size_t length);
+// Reads a whole file, or standard input for "-".  On failure returns false
+// and sets `problem` to what went wrong ("is a directory", or the system's
+// message).
+bool readInput(const std::string& path, std::vector<char>& bytes, std::string& problem);
+
+// One document as a subcommand received it: the tree, the parse outcome,
+// and what is needed to show the source of a diagnostic.
+struct Parsed {
+    std::string path;
+    XMLNode document;
+    XMLResults results{};
+    // The input could not be read at all (then `problem` says why and
+    // `results` holds errorFileNotFound).
+    bool unreadable = false;
+    std::string problem;
+    // The encoding that the parse ran under; diagnostics count characters
+    // with it when they place the caret.
+    XMLNode::XMLCharEncoding encoding = XMLNode::charEncodingUTF8;
+    // Standard input, pipes and devices are read by the tool and kept here
+    // (followed by a zero byte); regular files are read again only when a
+    // diagnostic needs their text.
+    bool textKept = false;
+    std::vector<char> text;
+    // Size of the input in bytes and the time the library took to parse it.
+    long long size = 0;
+    double seconds = 0;
+};
 
 // Parses a file (or standard input for "-") under the global options.
-XMLNode parseInput(const GlobalOptions& options, const std::string& path, XMLResults& results);
+Parsed parseInput(const GlobalOptions& options, const std::string& path);
 
-// Prints a parse outcome the way compilers do: "FILE:LINE:COLUMN: warning:
-// MESSAGE", "... error: MESSAGE", or "FILE: error: MESSAGE" without a
-// position.  Prints nothing for errorNone.  Returns true when a tree came back.
-bool reportParse(FILE* out, const std::string& path, const XMLResults& results);
+// Prints the outcome of a parse as compilers print diagnostics:
+// "FILE:LINE:COLUMN: warning: MESSAGE" (or "error:"), then the source line
+// and a caret under the column; "FILE: error: MESSAGE" without a position.
+// Prints nothing for a clean parse.  Returns true when a tree came back
+// (the parse succeeded, perhaps with warnings).
+bool reportParse(FILE* out, const Parsed& parsed);
+
+// The message of a result code without the library's "Error: " or
+// "Warning: ": the diagnostic's kind says that already.
+std::string plainMessage(XMLError code);
+
+// Whether a parse outcome is a warning: the tree came back repaired, or
+// held no element.
+bool isWarning(XMLError code);
 
 int runCheck(const GlobalOptions& options, const std::vector<std::string>& args);
 int runFormat(const GlobalOptions& options, const std::vector<std::string>& args);
