@@ -225,8 +225,14 @@ expect_stderr_is "base64 missing file" "missing.bin: error: No such file or dire
 # A UTF-32 file is converted to the locale's multibyte encoding, so the tool
 # takes on the user's locale; in the C locale the same file cannot be read.
 printf '\xff\xfe\x00\x00<\x00\x00\x00r\x00\x00\x00>\x00\x00\x00\xe9\x00\x00\x00<\x00\x00\x00/\x00\x00\x00r\x00\x00\x00>\x00\x00\x00' > wide.xml
+# UTF-16 in both byte orders, with a character beyond the 16-bit range (a
+# surrogate pair: U+1F600).
+printf '\xff\xfe<\x00r\x00>\x00\x3d\xd8\x00\xde<\x00/\x00r\x00>\x00' > wide16le.xml
+printf '\xfe\xff\x00<\x00r\x00>\xd8\x3d\xde\x00\x00<\x00/\x00r\x00>' > wide16be.xml
 if locale -a 2>/dev/null | grep -qix 'c\.utf-\?8'; then
     expect "wide file in a UTF-8 locale" 0 $'\xc3\xa9' -- env LC_ALL=C.UTF-8 "$tool" get wide.xml r
+    expect "UTF-16 little-endian file" 0 $'\xf0\x9f\x98\x80' -- env LC_ALL=C.UTF-8 "$tool" get wide16le.xml r
+    expect "UTF-16 big-endian file" 0 $'\xf0\x9f\x98\x80' -- env LC_ALL=C.UTF-8 "$tool" get wide16be.xml r
 else
     echo "(no C.UTF-8 locale: the wide-character file is not tested)"
 fi
