@@ -1,6 +1,7 @@
 // deep_copy.cpp - duplicating a node and all its descendants into a new,
 // independent tree.
 #include "internal.h"
+#include "model/walk.h"
 
 using namespace xml_internal;
 
@@ -85,42 +86,45 @@ bool copyShell(const NodeData* s, NodeData** out) {
 
 }  // namespace
 
-// Walks the source depth first without recursion: the next child to copy
-// under a copied node is the one at its own childCount (its slots are filled
-// in order), and the way back up follows the parent pointers of the source
-// and of the copy, so any depth takes constant stack and no extra memory.
-// When memory runs out, the partial copy is released (it is always a
-// consistent tree) and the empty node is returned.
+// The copy follows the reading walk over the source: each node entered gets
+// its copy, attached under the copy of its parent (whose children slots are
+// filled in order), and leaving a node moves back up to the copy of its
+// parent.  When memory runs out, the partial copy is released (it is always
+// a consistent tree) and the empty node is returned.
 XMLNode XMLNode::deepCopy() const {
     if (!nodeData) return XMLNode();
-    XMLNode result;  // takes over the root record's one reference
-    NodeData* root;
-    const bool ok = copyShell(nodeData, &root);
-    result.nodeData = root;
-    if (!ok) return XMLNode();  // `result` releases what was built
-
-    const NodeData* s = nodeData;
-    NodeData* c = root;
-    for (;;) {
-        if (c->childCount < s->childCount) {
-            const NodeData* sc = s->children[c->childCount];
-            NodeData* cc;
-            const bool copied = copyShell(sc, &cc);
-            if (!copied) {
-                XMLNode partial;  // releases the half-built record, if any
-                partial.nodeData = cc;
-                return XMLNode();  // `result` releases the rest
+    struct Copy {
+        NodeData* root = nullptr;     // the copy of the walk's root
+        NodeData* current = nullptr;  // the copy of the node last entered
+        NodeData* failedShell = nullptr;
+        bool failed = false;
+        bool enter(NodeData* s) {
+            if (failed) return false;
+            NodeData* c;
+            if (!copyShell(s, &c)) {
+                failed = true;
+                failedShell = c;
+                return false;
             }
-            cc->parent = c;
-            c->children[c->childCount++] = cc;
-            s = sc;
-            c = cc;
-        } else if (c == root) {
-            break;
-        } else {
-            s = s->parent;
-            c = c->parent;
+            if (current) {
+                c->parent = current;
+                current->children[current->childCount++] = c;
+            } else {
+                root = c;
+            }
+            current = c;
+            return true;
         }
+        void item(NodeData*, XMLElementType, int) {}
+        void leave(NodeData*) { current = current->parent; }
+    } copy;
+    const bool walked = readWalk(nodeData, copy);
+    XMLNode result;  // takes over the root record's one reference
+    result.nodeData = copy.root;
+    if (!walked || copy.failed) {
+        XMLNode partial;  // releases the half-built record, if any
+        partial.nodeData = copy.failedShell;
+        return XMLNode();  // `result` releases the rest
     }
     return result;
 }

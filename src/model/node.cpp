@@ -1,6 +1,7 @@
 // node.cpp - handles and node data: reference counting, creation, renaming,
 // release of a node's content, trimming, and the read accessors by index.
 #include "internal.h"
+#include "model/walk.h"
 
 using namespace xml_internal;
 
@@ -144,15 +145,7 @@ void freeOwnedContent(NodeData* d) {
 }  // namespace
 
 // Empties (and, when unreferenced, frees) this node data and its
-// descendants without recursion.  The walk goes down through the children
-// and back up through the `parent` fields (cleared anyway once a record is
-// emptied), so a release of any depth uses constant stack and allocates
-// nothing.  `childCount` serves as the cursor over a node's children (the
-// last is taken first), and a node's own arrays and strings are freed only
-// after all of its descendants: the large arrays of wide nodes near the top
-// go last, when the allocator can merge everything freed before them and
-// hand a whole document's memory back at once, instead of leaving it in
-// pieces for the next allocations to sort out.
+// descendants with the dismantling walk: constant stack, no allocation.
 void XMLNode::emptyTheNode(char force) {
     XMLNodeDataTag* const top = nodeData;
     if (!top) return;
@@ -160,28 +153,24 @@ void XMLNode::emptyTheNode(char force) {
     if (top->parent) detachFromParent(top);
     top->parent = nullptr;
 
-    XMLNodeDataTag* d = top;
-    for (;;) {
-        if (d->childCount > 0) {
-            XMLNodeDataTag* c = d->children[--d->childCount];
+    struct Release {
+        XMLNode* self;
+        char force;
+        bool descend(NodeData* c) {
             c->referenceCount--;  // the slot's reference
-            if (force || c->referenceCount == 0) {
-                d = c;  // its `parent` leads back here
-            } else {
-                c->parent = nullptr;  // survives whole, as a root
+            if (force || c->referenceCount == 0) return true;
+            c->parent = nullptr;  // survives whole, as a root
+            return false;
+        }
+        void done(NodeData* d) {
+            freeOwnedContent(d);
+            if (d->referenceCount == 0) {
+                if (d == self->nodeData) self->nodeData = nullptr;
+                std::free(d);
             }
-            continue;
         }
-        XMLNodeDataTag* const up = d->parent;
-        const bool last = d == top;
-        freeOwnedContent(d);
-        if (d->referenceCount == 0) {
-            if (d == nodeData) nodeData = nullptr;
-            std::free(d);
-        }
-        if (last) break;
-        d = up;
-    }
+    } release{this, force};
+    dismantleWalk(top, release);
 }
 
 void XMLNode::deleteNodeContent() {
