@@ -1,6 +1,7 @@
 // node.cpp - handles and node data: reference counting, creation, renaming,
 // release of a node's content, trimming, and the read accessors by index.
 #include "internal.h"
+#include "model/memory.h"
 #include "model/walk.h"
 
 using namespace xml_internal;
@@ -69,15 +70,12 @@ XMLNode::~XMLNode() {
 // takes ownership of the name.  When the record cannot be allocated the
 // handle stays empty and the name is freed.
 XMLNode::XMLNode(XMLNodeDataTag* parent, char* name, char isDeclaration) : nodeData(nullptr) {
-    XMLNodeDataTag* d = static_cast<XMLNodeDataTag*>(std::malloc(sizeof(XMLNodeDataTag)));
+    XMLNodeDataTag* d = newHeapRecord(isDeclaration);
     if (!d) {
         std::free(name);
         return;
     }
-    clearNodeData(d);
-    d->declarationFlag = isDeclaration;
     d->parent = parent;
-    d->referenceCount = 1;
     nodeData = d;
     updateName_WOSD(name);
 }
@@ -104,7 +102,7 @@ const char* XMLNode::updateName_WOSD(char* name) {
         std::free(name);
         return nullptr;
     }
-    if (nodeData->name && nodeData->name != name) std::free(nodeData->name);
+    if (nodeData->name && nodeData->name != name) freeNodeString(nodeData, nodeData->name);
     nodeData->name = name;
     return name;
 }
@@ -121,29 +119,6 @@ const char* XMLNode::updateName(const char* name) {
 // Releasing content
 // ---------------------------------------------------------------------------
 
-namespace {
-
-// Frees everything a node data record owns (its arrays and strings, never the
-// children themselves) and leaves it as an empty nameless record without
-// parent.  The declaration flag keeps its value.
-void freeOwnedContent(NodeData* d) {
-    std::free(d->children);
-    for (int i = 0; i < d->textCount; i++) std::free(d->texts[i]);
-    std::free(d->texts);
-    for (int i = 0; i < d->clearCount; i++) freeOwned(d->clears[i].value);
-    std::free(d->clears);
-    for (int i = 0; i < d->attributeCount; i++) {
-        freeOwned(d->attributes[i].name);
-        freeOwned(d->attributes[i].value);
-    }
-    std::free(d->attributes);
-    std::free(d->order);
-    std::free(d->name);
-    clearNodeData(d);
-}
-
-}  // namespace
-
 // Empties (and, when unreferenced, frees) this node data and its
 // descendants with the dismantling walk: constant stack, no allocation.
 void XMLNode::emptyTheNode(char force) {
@@ -153,9 +128,16 @@ void XMLNode::emptyTheNode(char force) {
     if (top->parent) detachFromParent(top);
     top->parent = nullptr;
 
+    // Records of one block are usually released one after another: their
+    // references on it are dropped together.
     struct Release {
         XMLNode* self;
         char force;
+        NodeBlock* pending = nullptr;
+        long pendingCount = 0;
+        ~Release() {
+            if (pending) dropBlock(pending, pendingCount);
+        }
         bool descend(NodeData* c) {
             c->referenceCount--;  // the slot's reference
             if (force || c->referenceCount == 0) return true;
@@ -163,11 +145,21 @@ void XMLNode::emptyTheNode(char force) {
             return false;
         }
         void done(NodeData* d) {
-            freeOwnedContent(d);
-            if (d->referenceCount == 0) {
-                if (d == self->nodeData) self->nodeData = nullptr;
+            releaseContent(d);
+            if (d->referenceCount != 0) return;
+            if (d == self->nodeData) self->nodeData = nullptr;
+            NodeBlock* const b = d->block;
+            if (!b) {
                 std::free(d);
+                return;
             }
+            if (!inBlock(d, d)) std::free(d);
+            if (b != pending) {
+                if (pending) dropBlock(pending, pendingCount);
+                pending = b;
+                pendingCount = 0;
+            }
+            pendingCount++;
         }
     } release{this, force};
     dismantleWalk(top, release);
@@ -211,7 +203,7 @@ int XMLNode::detachFromParent(XMLNodeDataTag* d) {
         std::memmove(q->children + i, q->children + i + 1,
                      static_cast<size_t>(q->childCount - i) * sizeof(XMLNodeDataTag*));
     } else {
-        std::free(q->children);
+        arrayFree(q, q->children);
         q->children = nullptr;
     }
     return removeOrderElement(q, elementChildNode, i);
@@ -223,38 +215,28 @@ int XMLNode::detachFromParent(XMLNodeDataTag* d) {
 
 namespace {
 
-// Shrinks `*p` to `count` records, or frees it when `count` is 0.  The
-// shrink moves the records into a new block of exactly that size and frees
-// the old one rather than shrinking in place: the parser trims every element
-// it closes, and an in-place shrink leaves a remainder that the allocator
-// must coalesce (often consolidating all its caches), while a whole freed
-// block goes straight back to its cache for the next element's arrays.  The
-// sizes the node ends with are the same.  When the new block cannot be had,
-// the larger array stays, which is still valid.
+// Resizes `*p` to exactly `count` records, or frees it when `count` is 0.
+// When the resize fails the larger array stays, which is still valid.
 template <typename T>
-void trimArray(T** p, int count) {
+void trimArray(const NodeData* d, T** p, int count) {
     if (!*p) return;
     if (count == 0) {
-        std::free(*p);
+        arrayFree(d, *p);
         *p = nullptr;
         return;
     }
-    const size_t bytes = static_cast<size_t>(count) * sizeof(T);
-    void* exact = std::malloc(bytes);
-    if (!exact) return;
-    std::memcpy(exact, static_cast<void*>(*p), bytes);
-    std::free(*p);
-    *p = static_cast<T*>(exact);
+    void* exact = arrayResize(d, *p, count, static_cast<size_t>(count), sizeof(T));
+    if (exact) *p = static_cast<T*>(exact);
 }
 
 }  // namespace
 
 void XMLNode::exactMemory(XMLNodeDataTag* d) {
-    trimArray(&d->order, orderCount(d));
-    trimArray(&d->children, d->childCount);
-    trimArray(&d->attributes, d->attributeCount);
-    trimArray(&d->texts, d->textCount);
-    trimArray(&d->clears, d->clearCount);
+    trimArray(d, &d->order, orderCount(d));
+    trimArray(d, &d->children, d->childCount);
+    trimArray(d, &d->attributes, d->attributeCount);
+    trimArray(d, &d->texts, d->textCount);
+    trimArray(d, &d->clears, d->clearCount);
 }
 
 // ---------------------------------------------------------------------------
