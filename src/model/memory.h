@@ -1,6 +1,6 @@
 // memory.h - node memory: node data records, their arrays and their strings
 // (allocation, the ownership test, growth, trimming and release).  No other
-// file allocates, resizes or frees node data.  Include after internal.h.
+// file allocates, resizes or frees node data.
 //
 // Two kinds of memory hold node data:
 //
@@ -27,7 +27,7 @@
 
 #include <atomic>
 
-#include "internal.h"
+#include "model/node_data.h"
 
 namespace xml_internal {
 

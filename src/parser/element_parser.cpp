@@ -162,7 +162,7 @@ public:
 
     bool pushOrder(size_t kindStart, size_t kindCount, XMLElementType kind) {
         const int index = static_cast<int>(kindCount - kindStart);
-        return order_.push((index << 2) + kind) || fail();
+        return order_.push(orderEntry(index, kind)) || fail();
     }
 
     // Stores the text from the state's pending text up to `end` in the open
@@ -189,7 +189,7 @@ public:
             const int last = order_.items[order_.count - 1];
             const int before = order_.items[order_.count - 2];
             const Clear& c = clears_.items[clears_.count - 1];
-            if ((last & 3) == elementClear && (before & 3) == elementText &&
+            if (entryKind(last) == elementClear && entryKind(before) == elementText &&
                 c.openTag == XMLClearTags[2].open) {
                 // The comment's value is the last string on the stack and the
                 // kept text the one before it: the comment goes, and the new
@@ -312,7 +312,7 @@ public:
             int* o = reinterpret_cast<int*>(base + layout.order);
             for (int i = 0; i < no; i++) {
                 const int e = order_.items[f.order + i];
-                o[i] = e + (indexBase[e & 3] << 2);
+                o[i] = orderEntry(entryIndex(e) + indexBase[entryKind(e)], entryKind(e));
             }
             d->order = o;
         }
@@ -469,7 +469,7 @@ public:
         }
         for (size_t i = 0; i < no; i++) {
             const int e = order_.items[f.order + i];
-            d->order[t + static_cast<int>(i)] = e + (indexBase[e & 3] << 2);
+            d->order[t + static_cast<int>(i)] = orderEntry(entryIndex(e) + indexBase[entryKind(e)], entryKind(e));
         }
         d->childCount += static_cast<int>(nc);
         d->textCount += static_cast<int>(nt);
