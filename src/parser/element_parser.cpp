@@ -62,6 +62,7 @@ struct Clear {
 // Where an open element's items begin on each stack.
 struct Frame {
     size_t name;  // offset of its name (unused for the base node)
+    size_t nameLength;
     size_t strings, attributes, texts, clears, children, order;
     char declaration;
 };
@@ -101,6 +102,26 @@ public:
     const char* nameAt(size_t level) const {
         return level == 0 ? base_->name : strings_.items + frames_.items[level].name;
     }
+    // Whether the name of the element at `level` stands as a whole name at
+    // `text` (the comparison of myTagCompare, with the length known).
+    bool nameMatches(size_t level, const char* text) const {
+        if (level == 0) return myTagCompare(base_->name, text) == 0;
+        const Frame& f = frames_.items[level];
+        if (!equalIgnoringAsciiCase(strings_.items + f.name, text, f.nameLength)) return false;
+        switch (text[f.nameLength]) {
+            case ' ':
+            case '\n':
+            case '\r':
+            case '\t':
+            case '<':
+            case '/':
+            case '=':
+            case '>':
+                return true;
+            default:
+                return false;
+        }
+    }
     char declarationAt(size_t level) const {
         return level == 0 ? base_->declarationFlag : frames_.items[level].declaration;
     }
@@ -114,9 +135,10 @@ public:
 
     // Opens a frame; an element's name is the last string pushed, the first
     // of its strings.
-    bool openFrame(size_t name, char declaration, bool named) {
+    bool openFrame(size_t name, size_t nameLength, char declaration, bool named) {
         Frame f;
         f.name = name;
+        f.nameLength = nameLength;
         f.strings = named ? name : strings_.count;
         f.attributes = attributes_.count;
         f.texts = texts_.count;
@@ -503,7 +525,7 @@ int XMLNode::ParseXMLElement(void* state) {
         Builder& b;
         ~Finish() { b.closeAll(); }
     } finish{b};
-    if (!b.openFrame(0, nodeData->declarationFlag, false)) return 0;
+    if (!b.openFrame(0, 0, nodeData->declarationFlag, false)) return 0;
 
     Mode mode = expectingName;
     if (x->atTopLevel) {
@@ -544,7 +566,7 @@ int XMLNode::ParseXMLElement(void* state) {
                         }
                         size_t at;
                         if (!b.pushString(name.start, static_cast<size_t>(length), &at) ||
-                            !b.openFrame(at, type == declarationToken, true))
+                            !b.openFrame(at, static_cast<size_t>(length), type == declarationToken, true))
                             return 0;
                         mode = expectingName;
                         continue;
@@ -564,7 +586,7 @@ int XMLNode::ParseXMLElement(void* state) {
                             return 0;
                         }
                         x->pendingText = x->document + x->index;
-                        if (myTagCompare(b.nameAt(level), name.start)) {
+                        if (!b.nameMatches(level, name.start)) {
                             x->error = warningUnmatchedEndTag;
                             x->warningIndex = x->index;
                             x->pendingEndTag = name.start;
@@ -663,12 +685,11 @@ int XMLNode::ParseXMLElement(void* state) {
             }
             if (!b.closeElement()) return 0;
             if (x->pendingEndTagLength) {
-                const char* name = b.nameAt(b.level());
-                if (!name) {
+                if (!b.nameAt(b.level())) {
                     x->error = errorUnmatchedEndTag;
                     return 0;
                 }
-                if (myTagCompare(name, x->pendingEndTag) == 0) x->pendingEndTagLength = 0;
+                if (b.nameMatches(b.level(), x->pendingEndTag)) x->pendingEndTagLength = 0;
                 continue;  // closed too, without reading an end tag
             }
             closed = false;
