@@ -82,14 +82,7 @@ public:
     Stack<NodeData*> children_;
     Stack<int> order_;
     Stack<Frame> frames_;  // frames_.items[0] is the base node
-    NodeData* clearSink_ = nullptr;
-
-    ~Builder() {
-        if (clearSink_) {
-            NodeAccess h;
-            h.nodeData = clearSink_;  // releases it
-        }
-    }
+    NodeAccess clearSink_;  // a node of its own for the clear-tag reader
 
     bool fail() {
         x_->error = errorNoXMLData;
@@ -244,17 +237,14 @@ public:
     // library's own reader working on a node of its own, and moves the
     // clear tag it stored onto the stacks.
     bool collectClear(const ClearTagRow* row) {
-        if (!clearSink_) {
-            clearSink_ = newHeapRecord(0);
-            if (!clearSink_) return fail();
+        if (!clearSink_.nodeData) {
+            clearSink_.nodeData = newHeapRecord(0);  // the handle takes its one reference
+            if (!clearSink_.nodeData) return fail();
         }
-        NodeAccess sink;
-        sink.nodeData = clearSink_;
-        const char failed = sink.parseClearTag(x_, const_cast<ClearTagRow*>(row));
-        sink.nodeData = nullptr;
-        if (failed) return false;
-        XMLClear& c = clearSink_->clears[0];
-        clearSink_->clearCount = 0;  // the value is moved out: the sink is empty again
+        if (clearSink_.parseClearTag(x_, const_cast<ClearTagRow*>(row))) return false;
+        NodeData* const sink = clearSink_.nodeData;
+        XMLClear& c = sink->clears[0];
+        sink->clearCount = 0;  // the value is moved out: the sink is empty again
         char* value = const_cast<char*>(c.value);
         size_t at;
         const bool ok = pushString(value, std::strlen(value), &at);
