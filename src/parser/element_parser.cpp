@@ -162,15 +162,23 @@ public:
             if (length) *length = k;
             return pushString(s, k, at);
         }
+        const size_t start = strings_.count;
         size_t decoded;
-        char* text = fromXMLTokenText(s, n, x_, &decoded);
-        if (!text) return false;
-        // The decoded string may hold a zero byte early: only its string
-        // (up to that byte) is kept, as a stored string would show it.
-        const bool ok = pushString(text, decoded, at);
-        std::free(text);
+        if (!fromXMLTokenTextInto(s, n, x_, reserveString, this, &decoded)) return false;
+        // A reference to character 0 ends the string early: only the string
+        // up to it is kept, as a stored string shows it.
+        *at = start;
+        strings_.count = start + decoded + 1;
         if (length) *length = decoded;
-        return ok;
+        return true;
+    }
+
+    // The decoder's room: `size` bytes at the top of the string stack.
+    static char* reserveString(void* context, size_t size) {
+        Builder* b = static_cast<Builder*>(context);
+        Stack<char>& st = b->strings_;
+        if (size > SIZE_MAX - st.count || !st.reserve(st.count + size)) return nullptr;
+        return st.items + st.count;
     }
 
     int itemsOf(const Frame& f) const { return static_cast<int>(order_.count - f.order); }

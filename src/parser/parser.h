@@ -62,6 +62,13 @@ char* fromXMLString(const char* source, int length, XML* state, size_t* decodedL
 // zero byte: the same result without looking for one.
 char* fromXMLTokenText(const char* source, int length, XML* state, size_t* decodedLength = nullptr);
 
+// fromXMLTokenText writing its output where `allocate(context, size)` gives
+// room for `size` bytes (null when it cannot: the state's error becomes
+// errorNoXMLData); returns that room.
+using DecodeAllocator = char* (*)(void* context, size_t size);
+char* fromXMLTokenTextInto(const char* source, int length, XML* state, DecodeAllocator allocate,
+                           void* context, size_t* decodedLength = nullptr);
+
 // 0 when the stored tag name stands as a whole name at `text`, else 1.
 char myTagCompare(const char* name, const char* text);
 
