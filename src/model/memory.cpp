@@ -80,7 +80,7 @@ void freeRecord(NodeData* d) {
     if (b) dropBlock(b, 1);
 }
 
-void releaseContent(NodeData* d) {
+void freeContent(NodeData* d) {
     if (d->block) {
         // Only what lies outside the block is freed.
         for (int i = 0; i < d->textCount; i++) freeNodeString(d, d->texts[i]);
@@ -104,6 +104,10 @@ void releaseContent(NodeData* d) {
     arrayFree(d, d->clears);
     arrayFree(d, d->attributes);
     arrayFree(d, d->order);
+}
+
+void releaseContent(NodeData* d) {
+    freeContent(d);
     clearNodeData(d);
 }
 

@@ -77,6 +77,9 @@ void freeRecord(NodeData* d);
 // leaves it an empty nameless record without parent; the declaration flag,
 // the reference count and the block are kept.
 void releaseContent(NodeData* d);
+// Frees every array and string `d` owns, leaving the record as it is: for a
+// record about to be freed itself.
+void freeContent(NodeData* d);
 
 // Writes finished nodes into blocks.  Each chunk goes to the current block
 // while it has room; a new block is then started (a chunk larger than a

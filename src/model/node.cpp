@@ -145,8 +145,11 @@ void XMLNode::emptyTheNode(char force) {
             return false;
         }
         void done(NodeData* d) {
-            releaseContent(d);
-            if (d->referenceCount != 0) return;
+            if (d->referenceCount != 0) {
+                releaseContent(d);  // an empty shell stays for its handles
+                return;
+            }
+            freeContent(d);
             if (d == self->nodeData) self->nodeData = nullptr;
             NodeBlock* const b = d->block;
             if (!b) {
