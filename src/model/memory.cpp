@@ -74,10 +74,17 @@ NodeData* newHeapRecord(char isDeclaration) {
     return d;
 }
 
-void freeRecord(NodeData* d) {
-    NodeBlock* const b = d->block;
-    if (!inBlock(d, d)) std::free(d);
-    if (b) dropBlock(b, 1);
+char* growNodeString(const NodeData* d, char* s, size_t used, size_t room) {
+    if (!inBlock(d, s)) return static_cast<char*>(std::realloc(s, room));
+    char* grown = static_cast<char*>(std::malloc(room));
+    if (grown) std::memcpy(grown, s, used);
+    return grown;
+}
+
+void trimNodeString(const NodeData* d, char** s, size_t size) {
+    if (inBlock(d, *s)) return;
+    char* trimmed = static_cast<char*>(std::realloc(*s, size));
+    if (trimmed) *s = trimmed;
 }
 
 void freeContent(NodeData* d) {

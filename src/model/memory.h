@@ -67,11 +67,43 @@ void* arrayResize(const NodeData* d, void* array, int count, size_t room, size_t
 // Frees an array unless its block holds it.
 void arrayFree(const NodeData* d, void* array);
 
+// Strings.  Gives the string `s` of `d` (`used` bytes of it to keep) room
+// for `room` bytes on the heap: a heap string is resized, a string in the
+// block copied out.  Null when memory runs out (`s` is intact).
+char* growNodeString(const NodeData* d, char* s, size_t used, size_t room);
+// Resizes a heap string of `d` to `size` bytes where that can be done.
+void trimNodeString(const NodeData* d, char** s, size_t size);
+
 // Records.  A new heap record, cleared, with one reference, or null.
 NodeData* newHeapRecord(char isDeclaration);
-// Frees a record whose references are gone: its block reference is dropped
-// and a heap record is freed.  Content must have been released before.
-void freeRecord(NodeData* d);
+
+// Frees records whose references are gone, one after another: records of
+// one block (usually released in a row) drop their references on it
+// together.  Content must have been freed before.
+class RecordReleases {
+public:
+    RecordReleases() = default;
+    RecordReleases(const RecordReleases&) = delete;
+    RecordReleases& operator=(const RecordReleases&) = delete;
+    ~RecordReleases() {
+        if (pending_) dropBlock(pending_, count_);
+    }
+    void free(NodeData* d) {
+        NodeBlock* const b = d->block;
+        if (!inBlock(d, d)) std::free(d);
+        if (!b) return;
+        if (b != pending_) {
+            if (pending_) dropBlock(pending_, count_);
+            pending_ = b;
+            count_ = 0;
+        }
+        count_++;
+    }
+
+private:
+    NodeBlock* pending_ = nullptr;
+    long count_ = 0;
+};
 
 // Frees every array and string `d` owns (never the children themselves) and
 // leaves it an empty nameless record without parent; the declaration flag,

@@ -128,16 +128,11 @@ void XMLNode::emptyTheNode(char force) {
     if (top->parent) detachFromParent(top);
     top->parent = nullptr;
 
-    // Records of one block are usually released one after another: their
-    // references on it are dropped together.
     struct Release {
+        Release(XMLNode* s, char f) : self(s), force(f) {}
         XMLNode* self;
         char force;
-        NodeBlock* pending = nullptr;
-        long pendingCount = 0;
-        ~Release() {
-            if (pending) dropBlock(pending, pendingCount);
-        }
+        RecordReleases records;
         bool descend(NodeData* c) {
             c->referenceCount--;  // the slot's reference
             if (force || c->referenceCount == 0) return true;
@@ -151,20 +146,9 @@ void XMLNode::emptyTheNode(char force) {
             }
             freeContent(d);
             if (d == self->nodeData) self->nodeData = nullptr;
-            NodeBlock* const b = d->block;
-            if (!b) {
-                std::free(d);
-                return;
-            }
-            if (!inBlock(d, d)) std::free(d);
-            if (b != pending) {
-                if (pending) dropBlock(pending, pendingCount);
-                pending = b;
-                pendingCount = 0;
-            }
-            pendingCount++;
+            records.free(d);
         }
-    } release{this, force};
+    } release(this, force);
     dismantleWalk(top, release);
 }
 

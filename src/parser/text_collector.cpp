@@ -45,10 +45,7 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
             if (need > capacity) {
                 // A text that keeps growing doubles its block.
                 room = tracked && capacity <= SIZE_MAX / 2 && need < 2 * capacity ? 2 * capacity : need;
-                // A text in a block is copied out to the heap to grow.
-                char* joined = inBlock(d, kept) ? static_cast<char*>(std::malloc(room))
-                                                : static_cast<char*>(std::realloc(kept, room));
-                if (joined && inBlock(d, kept)) std::memcpy(joined, kept, a);
+                char* joined = growNodeString(d, kept, a, room);
                 if (!joined) {
                     std::free(text);
                     x->error = errorNoXMLData;
@@ -93,10 +90,7 @@ void settleLastText(XML* x) {
     NodeData* d = x->lastTextNode;
     x->lastTextNode = nullptr;
     if (!d || x->lastTextCapacity <= x->lastTextLength + 1) return;
-    char*& s = d->texts[x->lastTextIndex];
-    if (inBlock(d, s)) return;
-    char* trimmed = static_cast<char*>(std::realloc(s, x->lastTextLength + 1));
-    if (trimmed) s = trimmed;
+    trimNodeString(d, &d->texts[x->lastTextIndex], x->lastTextLength + 1);
 }
 
 }  // namespace xml_internal
