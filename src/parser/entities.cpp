@@ -196,6 +196,8 @@ inline const char* nextReference(const unsigned char* table, const char* p, cons
     return nullptr;
 }
 
+char* heapOutput(void*, size_t size) { return static_cast<char*>(std::malloc(size)); }
+
 // A new empty string (the decoding of an empty source).
 char* emptyString(XML* state, size_t* decodedLength) {
     char* empty = static_cast<char*>(std::malloc(1));
@@ -213,9 +215,11 @@ char* emptyString(XML* state, size_t* decodedLength) {
 // `stop` (the first zero byte, or `end` when there is none before it); the
 // characters in between are copied whole except where `end` cuts one short,
 // and only the runs between references are walked character by character.
-// When memory runs out the state's error becomes errorNoXMLData.
+// When memory runs out the state's error becomes errorNoXMLData.  The output
+// goes where `allocate` says (a new heap string by default).
 char* decode(const char* source, const char* stop, const char* end, XML* state,
-             size_t* decodedLength) {
+             size_t* decodedLength, DecodeAllocator allocate = heapOutput,
+             void* context = nullptr) {
     const unsigned char* const table = XML_ByteTable;
     const bool utf8 = table == XML_utf8ByteTable;
     // What may be read: up to `end`, or up to and including the zero byte.
@@ -253,7 +257,7 @@ char* decode(const char* source, const char* stop, const char* end, XML* state,
     }
 
     const size_t count = static_cast<size_t>(stop - source) - saved;
-    char* out = static_cast<char*>(std::malloc(count + 1));
+    char* out = allocate(context, count + 1);
     if (!out) {
         if (state) state->error = errorNoXMLData;
         return nullptr;
@@ -317,6 +321,22 @@ char* fromXMLString(const char* source, int length, XML* state, size_t* decodedL
 char* fromXMLTokenText(const char* source, int length, XML* state, size_t* decodedLength) {
     if (length <= 0) return emptyString(state, decodedLength);
     return decode(source, source + length, source + length, state, decodedLength);
+}
+
+char* fromXMLTokenTextInto(const char* source, int length, XML* state, DecodeAllocator allocate,
+                           void* context, size_t* decodedLength) {
+    if (length <= 0) {
+        char* empty = allocate(context, 1);
+        if (!empty) {
+            if (state) state->error = errorNoXMLData;
+            return nullptr;
+        }
+        *empty = 0;
+        if (decodedLength) *decodedLength = 0;
+        return empty;
+    }
+    return decode(source, source + length, source + length, state, decodedLength, allocate,
+                  context);
 }
 
 }  // namespace xml_internal

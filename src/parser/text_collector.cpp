@@ -1,6 +1,7 @@
 // text_collector.cpp - stores the text that stands between two tokens of an
 // element's content, merging texts around a comment when the settings ask.
 #include "internal.h"
+#include "model/memory.h"
 
 using namespace xml_internal;
 
@@ -10,21 +11,11 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
     XML* x = static_cast<XML*>(state);
     const char* p = x->pendingText;
     if (!p) return 0;
-    const bool trim = dropWhiteSpace != 0;
-    if (trim)
-        while (p < end && isWhiteSpace(static_cast<unsigned char>(*p))) p++;
-    if (p >= end) {
+    const int n = keptText(&p, end);
+    if (n == 0) {
         x->pendingText = nullptr;
         return 0;
     }
-    int n = static_cast<int>(end - p);
-    // Trailing white space is trimmed by characters: a white-space byte that
-    // is the trail byte of a multibyte character ("\xE5i\n" in UTF-8, "\x83 "
-    // in Shift-JIS) stays with its character, which trimming it would cut.
-    if (trim)
-        while (n > 1 && isWhiteSpace(static_cast<unsigned char>(p[n - 1])) &&
-               walkToCharacter(XML_ByteTable, p, p + n - 1) == p + n - 1)
-            n--;
     size_t length;
     char* text = fromXMLTokenText(p, n, x, &length);
     if (!text) return 1;
@@ -35,10 +26,10 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
     if (removeCommentsInMiddleOfText && d->textCount > 0 && d->clearCount > 0 && t >= 2) {
         const int last = d->order[t - 1];
         const int before = d->order[t - 2];
-        if ((last & 3) == elementClear && (before & 3) == elementText &&
-            d->clears[last >> 2].openTag == XMLClearTags[2].open) {
+        if (entryKind(last) == elementClear && entryKind(before) == elementText &&
+            d->clears[entryIndex(last)].openTag == XMLClearTags[2].open) {
             // Join first, so that a failure leaves the node as it was.
-            const int ki = before >> 2;
+            const int ki = entryIndex(before);
             char*& kept = d->texts[ki];
             const bool tracked = d == x->lastTextNode && ki == x->lastTextIndex;
             const size_t a = tracked ? x->lastTextLength : std::strlen(kept);
@@ -49,7 +40,7 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
             if (need > capacity) {
                 // A text that keeps growing doubles its block.
                 room = tracked && capacity <= SIZE_MAX / 2 && need < 2 * capacity ? 2 * capacity : need;
-                char* joined = static_cast<char*>(std::realloc(kept, room));
+                char* joined = growNodeString(d, kept, a, room);
                 if (!joined) {
                     std::free(text);
                     x->error = errorNoXMLData;
@@ -65,11 +56,11 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
             x->lastTextCapacity = room;
             std::free(text);
 
-            const int ci = last >> 2;  // the last clear tag: no other one moves
-            freeOwned(d->clears[ci].value);
+            const int ci = entryIndex(last);  // the last clear tag: no other one moves
+            freeNodeString(d, d->clears[ci].value);
             d->clearCount--;
             if (d->clearCount == 0) {
-                std::free(d->clears);
+                arrayFree(d, d->clears);
                 d->clears = nullptr;
             }
             removeOrderElement(d, elementClear, ci);
@@ -94,9 +85,7 @@ void settleLastText(XML* x) {
     NodeData* d = x->lastTextNode;
     x->lastTextNode = nullptr;
     if (!d || x->lastTextCapacity <= x->lastTextLength + 1) return;
-    char*& s = d->texts[x->lastTextIndex];
-    char* trimmed = static_cast<char*>(std::realloc(s, x->lastTextLength + 1));
-    if (trimmed) s = trimmed;
+    trimNodeString(d, &d->texts[x->lastTextIndex], x->lastTextLength + 1);
 }
 
 }  // namespace xml_internal

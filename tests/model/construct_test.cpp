@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "internal.h"
-#include "node_probe.h"
+#include "internals.h"
+#include "internals.h"
 #include "tree_compare.h"
 
 using xml_internal::NodeAccess;

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "internal.h"
+#include "internals.h"
 
 using namespace xml_internal;
 
