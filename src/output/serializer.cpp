@@ -3,6 +3,10 @@
 // given buffer, or writes into a block that grows with the text.
 #include "internal.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 using namespace xml_internal;
 
 namespace {
@@ -101,6 +105,69 @@ struct FixedSink {
     bool stopped() const { return false; }
 };
 
+// The first byte at or after `p` and before `end` that XMLEntities replaces
+// (it may still be a trail byte of a multibyte character), or `end`.  Only
+// the bytes before `end` are read: sixteen at a time while that many remain.
+class EscapeSearch {
+public:
+    EscapeSearch() {
+        const char* set = escapedCharacters();
+        count = static_cast<int>(std::strlen(set));
+#ifdef __SSE2__
+        for (int i = 0; i < count; i++) wanted[i] = _mm_set1_epi8(set[i]);
+#endif
+    }
+
+    const char* find(const unsigned char* classes, const char* p, const char* end) const {
+#ifdef __SSE2__
+        while (end - p >= 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            __m128i hits = _mm_setzero_si128();
+            for (int i = 0; i < count; i++) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, wanted[i]));
+            const int mask = _mm_movemask_epi8(hits);
+            if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
+            p += 16;
+        }
+#endif
+        while (p < end && classes[static_cast<unsigned char>(*p)] < escapeEntityBase) p++;
+        return p;
+    }
+
+private:
+    int count;
+#ifdef __SSE2__
+    __m128i wanted[8];
+#endif
+};
+
+// The escaped form of the `n` bytes at `s`, a string whose terminating zero
+// lies at s + n: the bytes are those of escapeWalk (which finds the string's
+// end as it goes), found faster when the length is known.  Counts, and when
+// Write is set writes to `out` without a terminator.
+template <bool Write>
+size_t escapeKnownLength(const unsigned char* classes, const char* s, size_t n, char* out) {
+    static const EscapeSearch search;
+    const char* p = s;
+    const char* const end = s + n;
+    size_t written = 0;
+    while (p < end) {
+        const char* const run = p;
+        const char* const q = search.find(classes, p, end);
+        // A character cut short by the terminating zero ends at the zero.
+        p = q == end ? end : walkToCharacter(classes, run, q);
+        const size_t r = static_cast<size_t>(p - run);
+        if (Write) std::memcpy(out + written, run, r);
+        written += r;
+        if (p != q) continue;  // the byte found belonged to a character: scan on
+        if (q == end) break;
+        const EntityRow& e = XMLEntities[classes[static_cast<unsigned char>(*q)] - escapeEntityBase];
+        if (Write) std::memcpy(out + written, e.entity, static_cast<size_t>(e.length));
+        written += static_cast<size_t>(e.length);
+        p = q + 1;
+    }
+    return written;
+}
+
 template <class Sink>
 int64_t walk(Sink& sink, NodeData* root, int level, FrameStack& stack);
 
@@ -155,9 +222,9 @@ struct GrowingSink {
     void escaped(const char* s) {
         const size_t n = std::strlen(s);
         if (n > shortString || capacity - length <= n * longestEntity) {
-            if (!room(escapeWalk<false>(classes, s, nullptr))) return;
+            if (!room(escapeKnownLength<false>(classes, s, n, nullptr))) return;
         }
-        length += escapeWalk<true>(classes, s, out + length);
+        length += escapeKnownLength<true>(classes, s, n, out + length);
     }
     void dropLast() {
         if (!failed) length--;  // after a failed put, the space was never written
