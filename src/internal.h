@@ -16,6 +16,10 @@
 // Document model
 // ---------------------------------------------------------------------------
 
+namespace xml_internal {
+struct NodeBlock;  // model/memory.h
+}
+
 // The node data record.  Every array pointer is null until the first record
 // of its kind is added; an array always has room for at least its count.
 //
@@ -37,6 +41,9 @@ struct XMLNode::XMLNodeDataTag {
     XMLAttribute* attributes;   // names and values owned
     int* order;                 // index * 4 + kind, in document order
     int referenceCount;         // handles, plus the parent's slot
+    // The block this record holds one reference on, or null: strings and
+    // arrays inside it belong to the block (model/memory.h).
+    xml_internal::NodeBlock* block;
 };
 
 namespace xml_internal {
@@ -85,7 +92,7 @@ inline int orderCount(const NodeData* d) {
 inline void freeOwned(const char* s) { std::free(const_cast<char*>(s)); }
 
 // Sets a record to an empty nameless node without parent or contents; the
-// declaration flag and the reference count are left as they are.
+// declaration flag, the reference count and the block are left as they are.
 inline void clearNodeData(NodeData* d) {
     d->name = nullptr;
     d->childCount = d->textCount = d->clearCount = d->attributeCount = 0;
@@ -95,13 +102,6 @@ inline void clearNodeData(NodeData* d) {
     d->clears = nullptr;
     d->attributes = nullptr;
     d->order = nullptr;
-}
-
-// Resizes `p` to `count` records of `size` bytes; returns null (leaving `p`
-// untouched) on overflow or exhaustion.  A count of 0 is never asked for.
-inline void* resizeArray(void* p, size_t count, size_t size) {
-    if (count == 0 || count > SIZE_MAX / size) return nullptr;
-    return std::realloc(p, count * size);
 }
 
 // The default clear-tag delimiters: the first row of XMLClearTags.

@@ -1,33 +1,28 @@
 // construct.cpp - adding content to a node: the growth policy of every array,
 // the insertion into the order array, the adders, and moving nodes.
 #include "internal.h"
+#include "model/memory.h"
 
 using namespace xml_internal;
 
 namespace {
 
-// Grows a kind's array for one more record (growth step m, n records now):
-// a null array gets room for m records (1 when m is 0); otherwise it is
-// resized to n + 1 + m records when m is 0 or n + 1 is a multiple of m.
-// Returns the array, or null when memory runs out (the old array is intact).
-void* growKindArray(void* array, int m, int n, size_t recordSize) {
-    if (!array) return std::malloc((m ? static_cast<size_t>(m) : 1) * recordSize);
-    if (m == 0 || (n + 1) % m == 0)
-        return resizeArray(array, static_cast<size_t>(n) + 1 + static_cast<size_t>(m), recordSize);
-    return array;
+// Makes room in one of `d`'s arrays for one more record (n records now),
+// with growth step m.  A step of 0 (the public adders) grows geometrically;
+// a step m > 0 gives a new array room for m records and grows a full one by
+// m.  Returns the array, or null when memory runs out (the old array is
+// intact).
+void* growArray(const NodeData* d, void* array, int m, int n, size_t recordSize) {
+    const size_t need = static_cast<size_t>(n) + 1;
+    if (m == 0) return arrayReserve(d, array, n, need, recordSize);
+    if (need <= arrayRoom(d, array, n)) return array;
+    return arrayResize(d, array, n, array ? need + static_cast<size_t>(m) : static_cast<size_t>(m),
+                       recordSize);
 }
 
 // Grows the order array for one more entry, 3 * m entries at a time.
 bool growOrder(NodeData* d, int m) {
-    const int t = orderCount(d);
-    const size_t step = 3 * static_cast<size_t>(m);
-    void* o;
-    if (!d->order)
-        o = std::malloc((m ? step : 1) * sizeof(int));
-    else if (m == 0 || (static_cast<size_t>(t) + 1) % step == 0)
-        o = resizeArray(d->order, static_cast<size_t>(t) + 1 + step, sizeof(int));
-    else
-        o = d->order;
+    void* o = growArray(d, d->order, 3 * m, orderCount(d), sizeof(int));
     if (!o) return false;
     d->order = static_cast<int*>(o);
     return true;
@@ -79,7 +74,7 @@ void* XMLNode::addToOrder(int growthStep, int* position, int count, void* array,
                           XMLElementType kind) {
     if (count == INT_MAX || orderCount(nodeData) == INT_MAX) return nullptr;
     if (!growOrder(nodeData, growthStep)) return nullptr;
-    void* grown = growKindArray(array, growthStep, count, static_cast<size_t>(recordSize));
+    void* grown = growArray(nodeData, array, growthStep, count, static_cast<size_t>(recordSize));
     if (!grown) return nullptr;
     *position = placeItem(nodeData, *position, count, grown, static_cast<size_t>(recordSize), kind);
     return grown;
@@ -100,7 +95,7 @@ XMLAttribute* XMLNode::addAttribute_priv(int growthStep, char* name, char* value
         return &emptyXMLAttribute;
     }
     const int n = nodeData->attributeCount;
-    void* a = growKindArray(nodeData->attributes, growthStep, n, sizeof(XMLAttribute));
+    void* a = growArray(nodeData, nodeData->attributes, growthStep, n, sizeof(XMLAttribute));
     if (!a) {
         std::free(name);
         std::free(value);
@@ -241,10 +236,10 @@ static bool attachNode(NodeData* d, NodeData* x, int position) {
     const int n = d->childCount;
     const int t = orderCount(d);
     if (n == INT_MAX || t == INT_MAX) return false;
-    void* c = resizeArray(d->children, static_cast<size_t>(n) + 1, sizeof(NodeData*));
+    void* c = arrayReserve(d, d->children, n, static_cast<size_t>(n) + 1, sizeof(NodeData*));
     if (!c) return false;
     d->children = static_cast<NodeData**>(c);
-    void* o = resizeArray(d->order, static_cast<size_t>(t) + 1, sizeof(int));
+    void* o = arrayReserve(d, d->order, t, static_cast<size_t>(t) + 1, sizeof(int));
     if (!o) return false;
     d->order = static_cast<int*>(o);
 

@@ -1,126 +1,152 @@
 // deep_copy.cpp - duplicating a node and all its descendants into a new,
 // independent tree.
 #include "internal.h"
+#include "model/memory.h"
+#include "model/walk.h"
 
 using namespace xml_internal;
 
 namespace {
 
-// A new root record holding copies of `s`'s name, attributes, order, texts
-// and clear tags (delimiters shared), with room for exactly `s->childCount`
-// children but none filled in yet (childCount 0).  Counts are raised only
-// as records are completed, so a record abandoned half-way can be released
-// like any other.  Returns false when memory runs out; `*out` then holds
-// whatever was built (or null) and the caller releases it.
-bool copyShell(const NodeData* s, NodeData** out) {
-    NodeData* d = static_cast<NodeData*>(std::malloc(sizeof(NodeData)));
-    *out = d;
-    if (!d) return false;
+size_t stringBytes(const char* s) { return s ? std::strlen(s) + 1 : 0; }
+
+// Copies `s` (which may be null) to `*at`, moving `*at` past the copy.
+const char* copyString(const char* s, char** at) {
+    if (!s) return nullptr;
+    const size_t n = std::strlen(s) + 1;
+    char* p = *at;
+    std::memcpy(p, s, n);
+    *at = p + n;
+    return p;
+}
+
+// The copies finished so far whose parent is not finished yet, in document
+// order: the children of a node are the last ones when the node is left.
+struct CopyStack {
+    NodeData** items = nullptr;
+    size_t count = 0;
+    size_t room = 0;
+    bool push(NodeData* d) {
+        if (count == room) {
+            const size_t grown = room ? 2 * room : 64;
+            void* p = std::realloc(items, grown * sizeof(NodeData*));
+            if (!p) return false;
+            items = static_cast<NodeData**>(p);
+            room = grown;
+        }
+        items[count++] = d;
+        return true;
+    }
+    // Releases every copy still held (a failed copy).
+    void releaseAll() {
+        for (size_t i = 0; i < count; i++) {
+            NodeAccess h;
+            h.nodeData = items[i];  // takes over the copy's one reference
+        }
+        count = 0;
+    }
+    ~CopyStack() { std::free(items); }
+};
+
+// Writes the copy of `s` (content, with the copies of its children, which
+// are the last `s->childCount` entries of `stack`) as one chunk.  Null when
+// memory runs out.
+NodeData* finishCopy(const NodeData* s, CopyStack& stack, BlockBuilder& blocks) {
+    size_t bytes = stringBytes(s->name);
+    for (int i = 0; i < s->attributeCount; i++)
+        bytes += stringBytes(s->attributes[i].name) + stringBytes(s->attributes[i].value);
+    for (int i = 0; i < s->textCount; i++) bytes += stringBytes(s->texts[i]);
+    for (int i = 0; i < s->clearCount; i++) bytes += stringBytes(s->clears[i].value);
+    const bool hasOrder = s->order && orderCount(s) > 0;
+    const ChunkLayout layout(s->childCount, s->attributeCount, hasOrder ? s->textCount : 0,
+                             hasOrder ? s->clearCount : 0, bytes);
+    NodeBlock* block;
+    char* const base = blocks.chunk(layout.total, &block);
+    if (!base) return nullptr;
+    NodeData* const d = reinterpret_cast<NodeData*>(base);
     clearNodeData(d);
     d->declarationFlag = s->declarationFlag;
     d->referenceCount = 1;
-
-    d->name = stringDup(s->name);
-    if (s->name && !d->name) return false;
-
+    d->block = block;
+    char* str = base + layout.strings;
+    d->name = const_cast<char*>(copyString(s->name, &str));
     if (s->attributeCount > 0) {
-        d->attributes = static_cast<XMLAttribute*>(
-            std::malloc(static_cast<size_t>(s->attributeCount) * sizeof(XMLAttribute)));
-        if (!d->attributes) return false;
+        d->attributes = reinterpret_cast<XMLAttribute*>(base + layout.attributes);
         for (int i = 0; i < s->attributeCount; i++) {
-            const XMLAttribute& a = s->attributes[i];
-            char* name = stringDup(a.name);
-            char* value = stringDup(a.value);
-            if ((a.name && !name) || (a.value && !value)) {
-                std::free(name);
-                std::free(value);
-                return false;
-            }
-            d->attributes[i].name = name;
-            d->attributes[i].value = value;
-            d->attributeCount = i + 1;
+            d->attributes[i].name = copyString(s->attributes[i].name, &str);
+            d->attributes[i].value = copyString(s->attributes[i].value, &str);
         }
+        d->attributeCount = s->attributeCount;
     }
-
-    const int t = orderCount(s);
-    if (s->order && t > 0) {
-        d->order = static_cast<int*>(std::malloc(static_cast<size_t>(t) * sizeof(int)));
-        if (!d->order) return false;
+    // Items stand in the order array; without one a node has none.
+    if (hasOrder) {
+        const int t = orderCount(s);
+        d->order = reinterpret_cast<int*>(base + layout.order);
         std::memcpy(d->order, s->order, static_cast<size_t>(t) * sizeof(int));
-    }
-
-    if (s->textCount > 0) {
-        d->texts = static_cast<char**>(std::malloc(static_cast<size_t>(s->textCount) * sizeof(char*)));
-        if (!d->texts) return false;
-        for (int i = 0; i < s->textCount; i++) {
-            char* text = stringDup(s->texts[i]);
-            if (s->texts[i] && !text) return false;
-            d->texts[i] = text;
-            d->textCount = i + 1;
+        if (s->textCount > 0) {
+            d->texts = reinterpret_cast<char**>(base + layout.texts);
+            for (int i = 0; i < s->textCount; i++)
+                d->texts[i] = const_cast<char*>(copyString(s->texts[i], &str));
+            d->textCount = s->textCount;
+        }
+        if (s->clearCount > 0) {
+            d->clears = reinterpret_cast<XMLClear*>(base + layout.clears);
+            for (int i = 0; i < s->clearCount; i++) {
+                d->clears[i].value = copyString(s->clears[i].value, &str);
+                d->clears[i].openTag = s->clears[i].openTag;
+                d->clears[i].closeTag = s->clears[i].closeTag;
+            }
+            d->clearCount = s->clearCount;
+        }
+        if (s->childCount > 0) {
+            d->children = reinterpret_cast<NodeData**>(base + layout.children);
+            const size_t n = static_cast<size_t>(s->childCount);
+            NodeData** from = stack.items + (stack.count - n);
+            for (size_t i = 0; i < n; i++) {
+                d->children[i] = from[i];
+                from[i]->parent = d;
+            }
+            stack.count -= n;
+            d->childCount = s->childCount;
         }
     }
-
-    if (s->clearCount > 0) {
-        d->clears = static_cast<XMLClear*>(
-            std::malloc(static_cast<size_t>(s->clearCount) * sizeof(XMLClear)));
-        if (!d->clears) return false;
-        for (int i = 0; i < s->clearCount; i++) {
-            const XMLClear& c = s->clears[i];
-            char* value = stringDup(c.value);
-            if (c.value && !value) return false;
-            d->clears[i].value = value;
-            d->clears[i].openTag = c.openTag;
-            d->clears[i].closeTag = c.closeTag;
-            d->clearCount = i + 1;
-        }
-    }
-
-    if (s->childCount > 0) {
-        d->children = static_cast<NodeData**>(
-            std::malloc(static_cast<size_t>(s->childCount) * sizeof(NodeData*)));
-        if (!d->children) return false;
-    }
-    return true;
+    return d;
 }
 
 }  // namespace
 
-// Walks the source depth first without recursion: the next child to copy
-// under a copied node is the one at its own childCount (its slots are filled
-// in order), and the way back up follows the parent pointers of the source
-// and of the copy, so any depth takes constant stack and no extra memory.
-// When memory runs out, the partial copy is released (it is always a
-// consistent tree) and the empty node is returned.
+// The reading walk goes over the source; each node is copied when it is
+// left, once the copies of its children are done, into one chunk of a block
+// (record, exact arrays and strings together), as the parser writes a node.
+// When memory runs out the copies made are released and the empty node is
+// returned.
 XMLNode XMLNode::deepCopy() const {
     if (!nodeData) return XMLNode();
-    XMLNode result;  // takes over the root record's one reference
-    NodeData* root;
-    const bool ok = copyShell(nodeData, &root);
-    result.nodeData = root;
-    if (!ok) return XMLNode();  // `result` releases what was built
-
-    const NodeData* s = nodeData;
-    NodeData* c = root;
-    for (;;) {
-        if (c->childCount < s->childCount) {
-            const NodeData* sc = s->children[c->childCount];
-            NodeData* cc;
-            const bool copied = copyShell(sc, &cc);
-            if (!copied) {
-                XMLNode partial;  // releases the half-built record, if any
-                partial.nodeData = cc;
-                return XMLNode();  // `result` releases the rest
+    struct Copy {
+        CopyStack stack;
+        BlockBuilder blocks;
+        bool failed = false;
+        bool enter(NodeData*) { return !failed; }
+        void item(NodeData*, XMLElementType, int) {}
+        void leave(NodeData* s) {
+            if (failed) return;
+            NodeData* d = finishCopy(s, stack, blocks);
+            if (!d || !stack.push(d)) {
+                if (d) {
+                    NodeAccess h;
+                    h.nodeData = d;
+                }
+                failed = true;
             }
-            cc->parent = c;
-            c->children[c->childCount++] = cc;
-            s = sc;
-            c = cc;
-        } else if (c == root) {
-            break;
-        } else {
-            s = s->parent;
-            c = c->parent;
         }
+    } copy;
+    const bool walked = readWalk(nodeData, copy);
+    if (!walked || copy.failed) {
+        copy.stack.releaseAll();
+        return XMLNode();
     }
+    XMLNode result;  // takes over the root copy's one reference
+    result.nodeData = copy.stack.items[0];
+    copy.stack.count = 0;
     return result;
 }

@@ -2,6 +2,7 @@
 // shrunk: a kind's array keeps its allocation while records remain and is
 // freed when its last record goes.
 #include "internal.h"
+#include "model/memory.h"
 
 using namespace xml_internal;
 
@@ -11,11 +12,11 @@ namespace {
 // lowered by one): moves the later records down, or frees the array when
 // none remains.
 template <typename T>
-void removeRecord(T** array, int count, int i) {
+void removeRecord(const NodeData* d, T** array, int count, int i) {
     if (count > 0) {
         std::memmove(*array + i, *array + i + 1, static_cast<size_t>(count - i) * sizeof(T));
     } else {
-        std::free(*array);
+        arrayFree(d, *array);
         *array = nullptr;
     }
 }
@@ -26,9 +27,9 @@ void XMLNode::deleteAttribute(int index) {
     if (!nodeData || index < 0 || index >= nodeData->attributeCount) return;
     NodeData* d = nodeData;
     d->attributeCount--;
-    freeOwned(d->attributes[index].name);
-    freeOwned(d->attributes[index].value);
-    removeRecord(&d->attributes, d->attributeCount, index);
+    freeNodeString(d, d->attributes[index].name);
+    freeNodeString(d, d->attributes[index].value);
+    removeRecord(d, &d->attributes, d->attributeCount, index);
 }
 
 void XMLNode::deleteAttribute(const char* name) {
@@ -45,8 +46,8 @@ void XMLNode::deleteText(int index) {
     if (!nodeData || index < 0 || index >= nodeData->textCount) return;
     NodeData* d = nodeData;
     d->textCount--;
-    std::free(d->texts[index]);
-    removeRecord(&d->texts, d->textCount, index);
+    freeNodeString(d, d->texts[index]);
+    removeRecord(d, &d->texts, d->textCount, index);
     removeOrderElement(d, elementText, index);
 }
 
@@ -56,8 +57,8 @@ void XMLNode::deleteClear(int index) {
     if (!nodeData || index < 0 || index >= nodeData->clearCount) return;
     NodeData* d = nodeData;
     d->clearCount--;
-    freeOwned(d->clears[index].value);  // the delimiters are never owned
-    removeRecord(&d->clears, d->clearCount, index);
+    freeNodeString(d, d->clears[index].value);  // the delimiters are never owned
+    removeRecord(d, &d->clears, d->clearCount, index);
     removeOrderElement(d, elementClear, index);
 }
 

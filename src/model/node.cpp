@@ -1,6 +1,8 @@
 // node.cpp - handles and node data: reference counting, creation, renaming,
 // release of a node's content, trimming, and the read accessors by index.
 #include "internal.h"
+#include "model/memory.h"
+#include "model/walk.h"
 
 using namespace xml_internal;
 
@@ -68,15 +70,12 @@ XMLNode::~XMLNode() {
 // takes ownership of the name.  When the record cannot be allocated the
 // handle stays empty and the name is freed.
 XMLNode::XMLNode(XMLNodeDataTag* parent, char* name, char isDeclaration) : nodeData(nullptr) {
-    XMLNodeDataTag* d = static_cast<XMLNodeDataTag*>(std::malloc(sizeof(XMLNodeDataTag)));
+    XMLNodeDataTag* d = newHeapRecord(isDeclaration);
     if (!d) {
         std::free(name);
         return;
     }
-    clearNodeData(d);
-    d->declarationFlag = isDeclaration;
     d->parent = parent;
-    d->referenceCount = 1;
     nodeData = d;
     updateName_WOSD(name);
 }
@@ -103,7 +102,7 @@ const char* XMLNode::updateName_WOSD(char* name) {
         std::free(name);
         return nullptr;
     }
-    if (nodeData->name && nodeData->name != name) std::free(nodeData->name);
+    if (nodeData->name && nodeData->name != name) freeNodeString(nodeData, nodeData->name);
     nodeData->name = name;
     return name;
 }
@@ -120,39 +119,8 @@ const char* XMLNode::updateName(const char* name) {
 // Releasing content
 // ---------------------------------------------------------------------------
 
-namespace {
-
-// Frees everything a node data record owns (its arrays and strings, never the
-// children themselves) and leaves it as an empty nameless record without
-// parent.  The declaration flag keeps its value.
-void freeOwnedContent(NodeData* d) {
-    std::free(d->children);
-    for (int i = 0; i < d->textCount; i++) std::free(d->texts[i]);
-    std::free(d->texts);
-    for (int i = 0; i < d->clearCount; i++) freeOwned(d->clears[i].value);
-    std::free(d->clears);
-    for (int i = 0; i < d->attributeCount; i++) {
-        freeOwned(d->attributes[i].name);
-        freeOwned(d->attributes[i].value);
-    }
-    std::free(d->attributes);
-    std::free(d->order);
-    std::free(d->name);
-    clearNodeData(d);
-}
-
-}  // namespace
-
 // Empties (and, when unreferenced, frees) this node data and its
-// descendants without recursion.  The walk goes down through the children
-// and back up through the `parent` fields (cleared anyway once a record is
-// emptied), so a release of any depth uses constant stack and allocates
-// nothing.  `childCount` serves as the cursor over a node's children (the
-// last is taken first), and a node's own arrays and strings are freed only
-// after all of its descendants: the large arrays of wide nodes near the top
-// go last, when the allocator can merge everything freed before them and
-// hand a whole document's memory back at once, instead of leaving it in
-// pieces for the next allocations to sort out.
+// descendants with the dismantling walk: constant stack, no allocation.
 void XMLNode::emptyTheNode(char force) {
     XMLNodeDataTag* const top = nodeData;
     if (!top) return;
@@ -160,28 +128,41 @@ void XMLNode::emptyTheNode(char force) {
     if (top->parent) detachFromParent(top);
     top->parent = nullptr;
 
-    XMLNodeDataTag* d = top;
-    for (;;) {
-        if (d->childCount > 0) {
-            XMLNodeDataTag* c = d->children[--d->childCount];
+    // Records of one block are usually released one after another: their
+    // references on it are dropped together.
+    struct Release {
+        XMLNode* self;
+        char force;
+        NodeBlock* pending = nullptr;
+        long pendingCount = 0;
+        ~Release() {
+            if (pending) dropBlock(pending, pendingCount);
+        }
+        bool descend(NodeData* c) {
             c->referenceCount--;  // the slot's reference
-            if (force || c->referenceCount == 0) {
-                d = c;  // its `parent` leads back here
-            } else {
-                c->parent = nullptr;  // survives whole, as a root
+            if (force || c->referenceCount == 0) return true;
+            c->parent = nullptr;  // survives whole, as a root
+            return false;
+        }
+        void done(NodeData* d) {
+            releaseContent(d);
+            if (d->referenceCount != 0) return;
+            if (d == self->nodeData) self->nodeData = nullptr;
+            NodeBlock* const b = d->block;
+            if (!b) {
+                std::free(d);
+                return;
             }
-            continue;
+            if (!inBlock(d, d)) std::free(d);
+            if (b != pending) {
+                if (pending) dropBlock(pending, pendingCount);
+                pending = b;
+                pendingCount = 0;
+            }
+            pendingCount++;
         }
-        XMLNodeDataTag* const up = d->parent;
-        const bool last = d == top;
-        freeOwnedContent(d);
-        if (d->referenceCount == 0) {
-            if (d == nodeData) nodeData = nullptr;
-            std::free(d);
-        }
-        if (last) break;
-        d = up;
-    }
+    } release{this, force};
+    dismantleWalk(top, release);
 }
 
 void XMLNode::deleteNodeContent() {
@@ -222,7 +203,7 @@ int XMLNode::detachFromParent(XMLNodeDataTag* d) {
         std::memmove(q->children + i, q->children + i + 1,
                      static_cast<size_t>(q->childCount - i) * sizeof(XMLNodeDataTag*));
     } else {
-        std::free(q->children);
+        arrayFree(q, q->children);
         q->children = nullptr;
     }
     return removeOrderElement(q, elementChildNode, i);
@@ -234,38 +215,28 @@ int XMLNode::detachFromParent(XMLNodeDataTag* d) {
 
 namespace {
 
-// Shrinks `*p` to `count` records, or frees it when `count` is 0.  The
-// shrink moves the records into a new block of exactly that size and frees
-// the old one rather than shrinking in place: the parser trims every element
-// it closes, and an in-place shrink leaves a remainder that the allocator
-// must coalesce (often consolidating all its caches), while a whole freed
-// block goes straight back to its cache for the next element's arrays.  The
-// sizes the node ends with are the same.  When the new block cannot be had,
-// the larger array stays, which is still valid.
+// Resizes `*p` to exactly `count` records, or frees it when `count` is 0.
+// When the resize fails the larger array stays, which is still valid.
 template <typename T>
-void trimArray(T** p, int count) {
+void trimArray(const NodeData* d, T** p, int count) {
     if (!*p) return;
     if (count == 0) {
-        std::free(*p);
+        arrayFree(d, *p);
         *p = nullptr;
         return;
     }
-    const size_t bytes = static_cast<size_t>(count) * sizeof(T);
-    void* exact = std::malloc(bytes);
-    if (!exact) return;
-    std::memcpy(exact, static_cast<void*>(*p), bytes);
-    std::free(*p);
-    *p = static_cast<T*>(exact);
+    void* exact = arrayResize(d, *p, count, static_cast<size_t>(count), sizeof(T));
+    if (exact) *p = static_cast<T*>(exact);
 }
 
 }  // namespace
 
 void XMLNode::exactMemory(XMLNodeDataTag* d) {
-    trimArray(&d->order, orderCount(d));
-    trimArray(&d->children, d->childCount);
-    trimArray(&d->attributes, d->attributeCount);
-    trimArray(&d->texts, d->textCount);
-    trimArray(&d->clears, d->clearCount);
+    trimArray(d, &d->order, orderCount(d));
+    trimArray(d, &d->children, d->childCount);
+    trimArray(d, &d->attributes, d->attributeCount);
+    trimArray(d, &d->texts, d->textCount);
+    trimArray(d, &d->clears, d->clearCount);
 }
 
 // ---------------------------------------------------------------------------

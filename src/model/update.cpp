@@ -4,6 +4,7 @@
 // nothing and cannot be stored.  The copying variants copy their strings with
 // stringDup and hand the copies to the owning variants.
 #include "internal.h"
+#include "model/memory.h"
 
 using namespace xml_internal;
 
@@ -35,10 +36,10 @@ XMLAttribute* XMLNode::updateAttribute_WOSD(char* newValue, char* newName, int i
         return nullptr;
     }
     XMLAttribute* r = nodeData->attributes + index;
-    if (r->value && r->value != newValue) freeOwned(r->value);
+    if (r->value && r->value != newValue) freeNodeString(nodeData, r->value);
     r->value = newValue;
     if (newName && r->name != newName) {
-        freeOwned(r->name);
+        freeNodeString(nodeData, r->name);
         r->name = newName;
     }
     return r;
@@ -123,7 +124,7 @@ const char* XMLNode::updateText_WOSD(char* newText, int index) {
     if (!newText) return nullptr;
     char** slot = nodeData->texts + index;
     if (*slot != newText) {
-        std::free(*slot);
+        freeNodeString(nodeData, *slot);
         *slot = newText;
     }
     return newText;
@@ -164,7 +165,7 @@ XMLClear* XMLNode::updateClear_WOSD(char* newValue, int index) {
         return addClear_WOSD(newValue, nullptr, nullptr, -1);
     XMLClear* r = nodeData->clears + index;
     if (r->value != newValue) {
-        freeOwned(r->value);
+        freeNodeString(nodeData, r->value);
         r->value = newValue;  // may be null: the clear tag is left without value
     }
     return r;

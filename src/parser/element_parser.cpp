@@ -1,6 +1,16 @@
 // element_parser.cpp - builds the tree from the token stream: start tags and
 // their attributes, content, end tags with recovery of misplaced end tags.
+//
+// An open element is only a frame on the parse stack: its name, attributes,
+// texts, clear tags, finished children and order entries pile up on stacks
+// of their kind, and its strings, decoded, in one string stack.  When the
+// element closes (by "/>", by an end tag, by an ancestor's end tag or by the
+// end of the text) all of it is written at once into one chunk of a block:
+// the record, every array at exactly its count, and the strings.  Its items
+// then leave the stacks, which hold only the open elements' items, and the
+// new record joins its parent's children.
 #include "internal.h"
+#include "model/memory.h"
 
 using namespace xml_internal;
 
@@ -8,28 +18,492 @@ namespace {
 
 enum Mode { contentMode, expectingName, afterName, afterEquals };
 
+constexpr size_t kNone = SIZE_MAX;  // an attribute without value
+
+// A stack of plain records on the heap, grown geometrically.
+template <typename T>
+struct Stack {
+    T* items = nullptr;
+    size_t count = 0;
+    size_t room = 0;
+    Stack() = default;
+    Stack(const Stack&) = delete;
+    Stack& operator=(const Stack&) = delete;
+    ~Stack() { std::free(items); }
+    bool reserve(size_t n) {
+        if (n <= room) return true;
+        size_t grown = room ? 2 * room : 16;
+        if (grown < n) grown = n;
+        if (grown > SIZE_MAX / sizeof(T)) return false;
+        void* p = std::realloc(items, grown * sizeof(T));
+        if (!p) return false;
+        items = static_cast<T*>(p);
+        room = grown;
+        return true;
+    }
+    bool push(const T& v) {
+        if (count == room && !reserve(count + 1)) return false;
+        items[count++] = v;
+        return true;
+    }
+};
+
+struct Attribute {
+    size_t name;   // offsets in the string stack
+    size_t value;  // kNone for none
+};
+
+struct Clear {
+    size_t value;
+    const char* openTag;
+    const char* closeTag;
+};
+
+// Where an open element's items begin on each stack.
+struct Frame {
+    size_t name;  // offset of its name (unused for the base node)
+    size_t strings, attributes, texts, clears, children, order;
+    char declaration;
+};
+
+class Builder {
+public:
+    Builder(XML* x, NodeData* base)
+        : x_(x), base_(base), blocks_(std::strlen(x->document + x->index) * 2) {}
+
+    XML* const x_;
+    NodeData* const base_;
+    BlockBuilder blocks_;
+    Stack<char> strings_;
+    Stack<Attribute> attributes_;
+    Stack<size_t> texts_;
+    Stack<Clear> clears_;
+    Stack<NodeData*> children_;
+    Stack<int> order_;
+    Stack<Frame> frames_;  // frames_.items[0] is the base node
+    NodeData* clearSink_ = nullptr;
+
+    ~Builder() {
+        if (clearSink_) {
+            NodeAccess h;
+            h.nodeData = clearSink_;  // releases it
+        }
+    }
+
+    bool fail() {
+        x_->error = errorNoXMLData;
+        return false;
+    }
+
+    Frame& top() { return frames_.items[frames_.count - 1]; }
+    size_t level() const { return frames_.count - 1; }
+
+    const char* nameAt(size_t level) const {
+        return level == 0 ? base_->name : strings_.items + frames_.items[level].name;
+    }
+    char declarationAt(size_t level) const {
+        return level == 0 ? base_->declarationFlag : frames_.items[level].declaration;
+    }
+    // Whether the element at `level` has a parent, and a grandparent.
+    bool hasParent(size_t level) const { return level > 0 || base_->parent; }
+    bool hasGrandparent(size_t level) const {
+        if (level >= 2) return true;
+        if (level == 1) return base_->parent != nullptr;
+        return base_->parent && base_->parent->parent;
+    }
+
+    // Opens a frame; an element's name is the last string pushed, the first
+    // of its strings.
+    bool openFrame(size_t name, char declaration, bool named) {
+        Frame f;
+        f.name = name;
+        f.strings = named ? name : strings_.count;
+        f.attributes = attributes_.count;
+        f.texts = texts_.count;
+        f.clears = clears_.count;
+        f.children = children_.count;
+        f.order = order_.count;
+        f.declaration = declaration;
+        return frames_.push(f) || fail();
+    }
+
+    // Copies n bytes and a terminator onto the string stack; its offset.
+    bool pushString(const char* s, size_t n, size_t* at) {
+        if (n >= SIZE_MAX - strings_.count - 1 || !strings_.reserve(strings_.count + n + 1))
+            return fail();
+        *at = strings_.count;
+        std::memcpy(strings_.items + strings_.count, s, n);
+        strings_.count += n;
+        strings_.items[strings_.count++] = 0;
+        return true;
+    }
+
+    // Decodes n bytes the tokenizer read onto the string stack.  Bytes
+    // without "&" hold no reference and are their own decoding.  False with
+    // the decoder's error when a reference is wrong.
+    bool pushDecoded(const char* s, int n, size_t* at, size_t* length = nullptr) {
+        if (n <= 0 || !std::memchr(s, '&', static_cast<size_t>(n))) {
+            const size_t k = n > 0 ? static_cast<size_t>(n) : 0;
+            if (length) *length = k;
+            return pushString(s, k, at);
+        }
+        size_t decoded;
+        char* text = fromXMLTokenText(s, n, x_, &decoded);
+        if (!text) return false;
+        // The decoded string may hold a zero byte early: only its string
+        // (up to that byte) is kept, as a stored string would show it.
+        const bool ok = pushString(text, decoded, at);
+        std::free(text);
+        if (length) *length = decoded;
+        return ok;
+    }
+
+    int itemsOf(const Frame& f) const { return static_cast<int>(order_.count - f.order); }
+
+    bool pushOrder(size_t kindStart, size_t kindCount, XMLElementType kind) {
+        const int index = static_cast<int>(kindCount - kindStart);
+        return order_.push((index << 2) + kind) || fail();
+    }
+
+    // Stores the text from the state's pending text up to `end` in the open
+    // element, joined to the text before a removed comment where the
+    // settings ask for it.  False when it cannot be decoded or stored.
+    bool collectText(const char* end) {
+        const char* p = x_->pendingText;
+        if (!p) return true;
+        const bool trim = dropWhiteSpace != 0;
+        if (trim)
+            while (p < end && isWhiteSpace(static_cast<unsigned char>(*p))) p++;
+        if (p >= end) {
+            x_->pendingText = nullptr;
+            return true;
+        }
+        int n = static_cast<int>(end - p);
+        if (trim)
+            while (n > 1 && isWhiteSpace(static_cast<unsigned char>(p[n - 1]))) n--;
+
+        Frame& f = top();
+        const size_t textCount = texts_.count - f.texts;
+        const size_t clearCount = clears_.count - f.clears;
+        if (removeCommentsInMiddleOfText && textCount > 0 && clearCount > 0 && itemsOf(f) >= 2) {
+            const int last = order_.items[order_.count - 1];
+            const int before = order_.items[order_.count - 2];
+            const Clear& c = clears_.items[clears_.count - 1];
+            if ((last & 3) == elementClear && (before & 3) == elementText &&
+                c.openTag == XMLClearTags[2].open) {
+                // The comment's value is the last string on the stack and the
+                // kept text the one before it: the comment goes, and the new
+                // text is decoded straight after the kept one.
+                const size_t mark = strings_.count;
+                size_t at;
+                if (!pushDecoded(p, n, &at)) {
+                    strings_.count = mark;
+                    return false;
+                }
+                x_->pendingText = nullptr;
+                const size_t length = strings_.count - at;  // with its terminator
+                char* keptEnd = strings_.items + c.value - 1;  // the kept text's terminator
+                std::memmove(keptEnd, strings_.items + at, length);
+                strings_.count = c.value - 1 + length;
+                clears_.count--;
+                order_.count--;
+                return true;
+            }
+        }
+        size_t at;
+        if (!pushDecoded(p, n, &at)) return false;
+        x_->pendingText = nullptr;
+        if (!texts_.push(at) || !pushOrder(f.texts, texts_.count - 1, elementText))
+            return fail();
+        return true;
+    }
+
+    // Reads a clear tag whose open string the tokenizer matched, with the
+    // library's own reader working on a node of its own, and moves the
+    // clear tag it stored onto the stacks.
+    bool collectClear(const ClearTagRow* row) {
+        if (!clearSink_) {
+            clearSink_ = newHeapRecord(0);
+            if (!clearSink_) return fail();
+        }
+        NodeAccess sink;
+        sink.nodeData = clearSink_;
+        const char failed = sink.parseClearTag(x_, const_cast<ClearTagRow*>(row));
+        sink.nodeData = nullptr;
+        if (failed) return false;
+        XMLClear& c = clearSink_->clears[0];
+        clearSink_->clearCount = 0;  // the value is moved out: the sink is empty again
+        char* value = const_cast<char*>(c.value);
+        size_t at;
+        const bool ok = pushString(value, std::strlen(value), &at);
+        std::free(value);
+        if (!ok) return false;
+        Frame& f = top();
+        if (!clears_.push(Clear{at, c.openTag, c.closeTag}) ||
+            !pushOrder(f.clears, clears_.count - 1, elementClear))
+            return fail();
+        return true;
+    }
+
+    bool addAttribute(const char* name, int nameLength, size_t value) {
+        size_t at;
+        if (!pushString(name, static_cast<size_t>(nameLength), &at)) return false;
+        return attributes_.push(Attribute{at, value}) || fail();
+    }
+
+    // Takes apart the children collected for a frame that cannot be written.
+    void dropChildren(const Frame& f) {
+        for (size_t i = f.children; i < children_.count; i++) {
+            NodeAccess h;
+            h.nodeData = children_.items[i];  // takes over the slot's reference
+        }
+    }
+
+    void popTo(const Frame& f) {
+        strings_.count = f.strings;
+        attributes_.count = f.attributes;
+        texts_.count = f.texts;
+        clears_.count = f.clears;
+        children_.count = f.children;
+        order_.count = f.order;
+    }
+
+    // Fills the arrays of `d` at `base` (laid out by `layout`) from the
+    // frame's items, its strings at `str` (the frame's strings copied there).
+    void fill(NodeData* d, char* base, const ChunkLayout& layout, const Frame& f, const char* str,
+              const int indexBase[4]) {
+        const int nc = static_cast<int>(children_.count - f.children);
+        const int na = static_cast<int>(attributes_.count - f.attributes);
+        const int nt = static_cast<int>(texts_.count - f.texts);
+        const int nl = static_cast<int>(clears_.count - f.clears);
+        const int no = static_cast<int>(order_.count - f.order);
+        auto at = [&](size_t offset) { return const_cast<char*>(str + (offset - f.strings)); };
+        if (nc) {
+            NodeData** c = reinterpret_cast<NodeData**>(base + layout.children);
+            std::memcpy(c, children_.items + f.children, static_cast<size_t>(nc) * sizeof(NodeData*));
+            for (int i = 0; i < nc; i++) c[i]->parent = d;
+            d->children = c;
+        }
+        if (na) {
+            XMLAttribute* a = reinterpret_cast<XMLAttribute*>(base + layout.attributes);
+            for (int i = 0; i < na; i++) {
+                const Attribute& s = attributes_.items[f.attributes + i];
+                a[i].name = at(s.name);
+                a[i].value = s.value == kNone ? nullptr : at(s.value);
+            }
+            d->attributes = a;
+        }
+        if (nt) {
+            char** t = reinterpret_cast<char**>(base + layout.texts);
+            for (int i = 0; i < nt; i++) t[i] = at(texts_.items[f.texts + i]);
+            d->texts = t;
+        }
+        if (nl) {
+            XMLClear* c = reinterpret_cast<XMLClear*>(base + layout.clears);
+            for (int i = 0; i < nl; i++) {
+                const Clear& s = clears_.items[f.clears + i];
+                c[i].value = at(s.value);
+                c[i].openTag = s.openTag;
+                c[i].closeTag = s.closeTag;
+            }
+            d->clears = c;
+        }
+        if (no) {
+            int* o = reinterpret_cast<int*>(base + layout.order);
+            for (int i = 0; i < no; i++) {
+                const int e = order_.items[f.order + i];
+                o[i] = e + (indexBase[e & 3] << 2);
+            }
+            d->order = o;
+        }
+        d->childCount = nc;
+        d->attributeCount = na;
+        d->textCount = nt;
+        d->clearCount = nl;
+    }
+
+    ChunkLayout layoutOf(const Frame& f) const {
+        return ChunkLayout(static_cast<int>(children_.count - f.children),
+                           static_cast<int>(attributes_.count - f.attributes),
+                           static_cast<int>(texts_.count - f.texts),
+                           static_cast<int>(clears_.count - f.clears), strings_.count - f.strings);
+    }
+
+    // Writes the open element on top of the stack (not the base node) and
+    // attaches it to its parent.  On exhaustion it is dropped with all it
+    // holds and the error is set.
+    bool closeElement() {
+        const Frame f = top();
+        frames_.count--;
+        const ChunkLayout layout = layoutOf(f);
+        NodeBlock* block;
+        char* const base = blocks_.chunk(layout.total, &block);
+        if (!base) {
+            dropChildren(f);
+            popTo(f);
+            return fail();
+        }
+        NodeData* const d = reinterpret_cast<NodeData*>(base);
+        d->declarationFlag = f.declaration;
+        d->parent = nullptr;
+        d->referenceCount = 1;  // the slot's reference
+        d->block = block;
+        char* const str = base + layout.strings;
+        std::memcpy(str, strings_.items + f.strings, strings_.count - f.strings);
+        d->name = str + (f.name - f.strings);
+        d->children = nullptr;
+        d->texts = nullptr;
+        d->clears = nullptr;
+        d->attributes = nullptr;
+        d->order = nullptr;
+        const int none[4] = {0, 0, 0, 0};
+        fill(d, base, layout, f, str, none);
+        popTo(f);
+        Frame& p = top();
+        if (!children_.push(d) || !pushOrder(p.children, children_.count - 1, elementChildNode)) {
+            NodeAccess h;
+            h.nodeData = d;
+            return fail();
+        }
+        return true;
+    }
+
+    // Adds the items collected for the base node to it, after what it held.
+    bool closeBase() {
+        const Frame f = frames_.items[0];
+        frames_.count = 0;
+        NodeData* const d = base_;
+        if (order_.count == f.order && attributes_.count == f.attributes) return true;
+        const bool fresh = !d->block && !d->children && !d->attributes && !d->texts && !d->clears &&
+                           !d->order && !d->childCount && !d->attributeCount;
+        if (fresh) {
+            // A node without content (the top node of a parse) takes its
+            // arrays and strings from a chunk, like the elements.
+            const ChunkLayout layout = layoutOf(f);
+            NodeBlock* block;
+            char* const base = blocks_.chunk(layout.total, &block);
+            if (!base) {
+                dropChildren(f);
+                popTo(f);
+                return fail();
+            }
+            d->block = block;
+            char* const str = base + layout.strings;
+            std::memcpy(str, strings_.items + f.strings, strings_.count - f.strings);
+            const int none[4] = {0, 0, 0, 0};
+            fill(d, base, layout, f, str, none);
+            popTo(f);
+            return true;
+        }
+        // Otherwise the items are appended to its arrays, each string copied
+        // to the heap.
+        const size_t nc = children_.count - f.children, na = attributes_.count - f.attributes;
+        const size_t nt = texts_.count - f.texts, nl = clears_.count - f.clears;
+        const size_t no = order_.count - f.order;
+        const int t = orderCount(d);
+        bool ok = static_cast<size_t>(INT_MAX) - static_cast<size_t>(t) >= no &&
+                  static_cast<size_t>(INT_MAX - d->attributeCount) >= na;
+        void* a;
+        if (ok && nc) {
+            ok = (a = arrayReserve(d, d->children, d->childCount, d->childCount + nc, sizeof(NodeData*)));
+            if (ok) d->children = static_cast<NodeData**>(a);
+        }
+        if (ok && na) {
+            ok = (a = arrayReserve(d, d->attributes, d->attributeCount, d->attributeCount + na,
+                                   sizeof(XMLAttribute)));
+            if (ok) d->attributes = static_cast<XMLAttribute*>(a);
+        }
+        if (ok && nt) {
+            ok = (a = arrayReserve(d, d->texts, d->textCount, d->textCount + nt, sizeof(char*)));
+            if (ok) d->texts = static_cast<char**>(a);
+        }
+        if (ok && nl) {
+            ok = (a = arrayReserve(d, d->clears, d->clearCount, d->clearCount + nl, sizeof(XMLClear)));
+            if (ok) d->clears = static_cast<XMLClear*>(a);
+        }
+        if (ok && no) {
+            ok = (a = arrayReserve(d, d->order, t, t + no, sizeof(int)));
+            if (ok) d->order = static_cast<int*>(a);
+        }
+        // Every string copied before anything is stored.
+        Stack<char*> copies;
+        ok = ok && copies.reserve(2 * na + nt + nl + 1);
+        auto copy = [&](size_t offset) {
+            char* s = stringDup(strings_.items + offset);
+            if (!s) ok = false;
+            copies.items[copies.count++] = s;
+            return s;
+        };
+        for (size_t i = 0; ok && i < na; i++) {
+            copy(attributes_.items[f.attributes + i].name);
+            if (attributes_.items[f.attributes + i].value != kNone)
+                copy(attributes_.items[f.attributes + i].value);
+        }
+        for (size_t i = 0; ok && i < nt; i++) copy(texts_.items[f.texts + i]);
+        for (size_t i = 0; ok && i < nl; i++) copy(clears_.items[f.clears + i].value);
+        if (!ok) {
+            for (size_t i = 0; i < copies.count; i++) std::free(copies.items[i]);
+            dropChildren(f);
+            popTo(f);
+            return fail();
+        }
+        size_t k = 0;
+        for (size_t i = 0; i < na; i++) {
+            XMLAttribute& r = d->attributes[d->attributeCount++];
+            r.name = copies.items[k++];
+            r.value = attributes_.items[f.attributes + i].value != kNone ? copies.items[k++] : nullptr;
+        }
+        const int indexBase[4] = {d->childCount, 0, d->textCount, d->clearCount};
+        for (size_t i = 0; i < nt; i++) d->texts[d->textCount + static_cast<int>(i)] = copies.items[k++];
+        for (size_t i = 0; i < nl; i++) {
+            const Clear& c = clears_.items[f.clears + i];
+            XMLClear& r = d->clears[d->clearCount + static_cast<int>(i)];
+            r.value = copies.items[k++];
+            r.openTag = c.openTag;
+            r.closeTag = c.closeTag;
+        }
+        for (size_t i = 0; i < nc; i++) {
+            NodeData* c = children_.items[f.children + i];
+            c->parent = d;
+            d->children[d->childCount + static_cast<int>(i)] = c;
+        }
+        for (size_t i = 0; i < no; i++) {
+            const int e = order_.items[f.order + i];
+            d->order[t + static_cast<int>(i)] = e + (indexBase[e & 3] << 2);
+        }
+        d->childCount += static_cast<int>(nc);
+        d->textCount += static_cast<int>(nt);
+        d->clearCount += static_cast<int>(nl);
+        popTo(f);
+        return true;
+    }
+
+    // Closes every open element and then the base node (the end of the
+    // parse, whatever ended it).
+    void closeAll() {
+        while (frames_.count > 1) closeElement();
+        if (frames_.count == 1) closeBase();
+    }
+};
+
 }  // namespace
 
 // One loop parses the element it is called on and every element nested in
-// it.  The open elements are the chain of parent pointers from the current
-// node up to the node the call began with, so nesting costs no stack: an
-// element that closes hands control to its parent, which is always reading
-// content (the only state an element has while a child is open).  Returning
-// 1 from the current node and moving to its parent is what a nested call's
-// return 1 would be; returning 0 ends the whole call, as it would end every
-// nested call.
+// it; the open elements are frames of the builder, so nesting costs no
+// stack.  An element that closes hands control to its parent, which is
+// always reading content (the only state an element has while a child is
+// open).  Returning 1 when the element the call began with closes, and 0
+// when the parse ends otherwise, is what nested calls would return.  Either
+// way every element is written out before the call returns.
 int XMLNode::ParseXMLElement(void* state) {
     XML* const x = static_cast<XML*>(state);
     if (!nodeData) return 0;
-
-    // A handle on the current node that holds no reference of its own.
-    struct Cursor {
-        XMLNode h;
-        ~Cursor() { h.nodeData = nullptr; }
-    } cur;
-    XMLNodeDataTag* const base = nodeData;
-    XMLNodeDataTag* d = base;
-    cur.h.nodeData = d;
+    Builder b(x, nodeData);
+    struct Finish {
+        Builder& b;
+        ~Finish() { b.closeAll(); }
+    } finish{b};
+    if (!b.openFrame(0, nodeData->declarationFlag, false)) return 0;
 
     Mode mode = expectingName;
     if (x->atTopLevel) {
@@ -44,13 +518,14 @@ int XMLNode::ParseXMLElement(void* state) {
         XMLTokenTypeTag type;
         if (mode == contentMode) skipToMarkup(x, XML_ByteTable);
         const TokenRef token = GetNextToken(x, &length, &type);
+        const size_t level = b.level();
 
         if (type == endOfTextToken) {
-            if (!d->declarationFlag && d->parent) {
+            if (!b.declarationAt(level) && b.hasParent(level)) {
                 x->error = warningUnmatchedEndTag;
                 x->warningIndex = x->index;
             }
-            cur.h.maybeAddTxT(x, x->document + x->index);
+            b.collectText(x->document + x->index);
             return 0;
         }
 
@@ -60,31 +535,22 @@ int XMLNode::ParseXMLElement(void* state) {
                 switch (type) {
                     case openAngleToken:
                     case declarationToken: {
-                        if (cur.h.maybeAddTxT(x, token.start)) return 0;
+                        if (!b.collectText(token.start)) return 0;
                         XMLTokenTypeTag nameType;
                         const TokenRef name = GetNextToken(x, &length, &nameType);
                         if (nameType != textToken) {
                             x->error = errorMissingStartTagName;
                             return 0;
                         }
-                        char* copy = stringDup(name.start, length);
-                        if (!copy) {
-                            x->error = errorNoXMLData;
+                        size_t at;
+                        if (!b.pushString(name.start, static_cast<size_t>(length), &at) ||
+                            !b.openFrame(at, type == declarationToken, true))
                             return 0;
-                        }
-                        XMLNodeDataTag* child =
-                            cur.h.addChild_priv(50, copy, type == declarationToken, -1).nodeData;
-                        if (!child) {
-                            x->error = errorNoXMLData;
-                            return 0;
-                        }
-                        d = child;
-                        cur.h.nodeData = d;
                         mode = expectingName;
                         continue;
                     }
                     case closingTagToken: {
-                        if (cur.h.maybeAddTxT(x, token.start)) return 0;
+                        if (!b.collectText(token.start)) return 0;
                         XMLTokenTypeTag t;
                         const TokenRef name = GetNextToken(x, &length, &t);
                         if (t != textToken) {
@@ -98,20 +564,18 @@ int XMLNode::ParseXMLElement(void* state) {
                             return 0;
                         }
                         x->pendingText = x->document + x->index;
-                        if (myTagCompare(d->name, name.start)) {
+                        if (myTagCompare(b.nameAt(level), name.start)) {
                             x->error = warningUnmatchedEndTag;
                             x->warningIndex = x->index;
                             x->pendingEndTag = name.start;
                             x->pendingEndTagLength = nameLength;
                         }
-                        exactMemory(d);
                         closed = true;
                         break;
                     }
                     case clearTagToken:
-                        if (cur.h.maybeAddTxT(x, token.start)) return 0;
-                        if (cur.h.parseClearTag(x, const_cast<ClearTagRow*>(token.clearTag)))
-                            return 0;
+                        if (!b.collectText(token.start)) return 0;
+                        if (!b.collectClear(token.clearTag)) return 0;
                         x->pendingText = x->document + x->index;
                         continue;
                     default:
@@ -132,7 +596,6 @@ int XMLNode::ParseXMLElement(void* state) {
                     continue;
                 }
                 if (type == emptyElementEndToken) {
-                    exactMemory(d);
                     x->pendingText = x->document + x->index;
                     closed = true;
                     break;
@@ -142,11 +605,7 @@ int XMLNode::ParseXMLElement(void* state) {
 
             case afterName:
                 if (type == textToken) {
-                    char* copy = stringDup(attrName, attrLength);
-                    if (!copy || cur.h.addAttribute_priv(50, copy, nullptr) == &emptyXMLAttribute) {
-                        x->error = errorNoXMLData;
-                        return 0;
-                    }
+                    if (!b.addAttribute(attrName, attrLength, kNone)) return 0;
                     attrName = token.start;
                     attrLength = length;
                     continue;
@@ -158,24 +617,16 @@ int XMLNode::ParseXMLElement(void* state) {
                 if (type == closeAngleToken || type == emptyElementEndToken) {
                     x->pendingText = x->document + x->index;
                     bool empty = type == emptyElementEndToken;
-                    if (d->declarationFlag && attrName[attrLength - 1] == '?') {
+                    if (b.declarationAt(level) && attrName[attrLength - 1] == '?') {
                         attrLength--;
                         // "?>" closes a declaration nested in an element.
-                        if (d->parent && d->parent->parent) empty = true;
+                        if (b.hasGrandparent(level)) empty = true;
                     }
-                    if (attrLength > 0) {
-                        char* copy = stringDup(attrName, attrLength);
-                        if (!copy ||
-                            cur.h.addAttribute_priv(50, copy, nullptr) == &emptyXMLAttribute) {
-                            x->error = errorNoXMLData;
-                            return 0;
-                        }
-                    }
+                    if (attrLength > 0 && !b.addAttribute(attrName, attrLength, kNone)) return 0;
                     if (!empty) {
                         mode = contentMode;
                         continue;
                     }
-                    exactMemory(d);
                     closed = true;
                     break;
                 }
@@ -189,23 +640,14 @@ int XMLNode::ParseXMLElement(void* state) {
                 }
                 const char* v = token.start;
                 int n = length;
-                if (d->declarationFlag && v[n - 1] == '?') n--;
+                if (b.declarationAt(level) && v[n - 1] == '?') n--;
                 if (type == quotedTextToken) {
                     v++;
                     n -= 2;
                 }
-                char* value = fromXMLTokenText(v, n, x);
-                if (!value) return 0;
-                char* copy = stringDup(attrName, attrLength);
-                if (!copy) {
-                    std::free(value);
-                    x->error = errorNoXMLData;
-                    return 0;
-                }
-                if (cur.h.addAttribute_priv(50, copy, value) == &emptyXMLAttribute) {
-                    x->error = errorNoXMLData;
-                    return 0;
-                }
+                size_t value;
+                if (!b.pushDecoded(v, n, &value)) return 0;
+                if (!b.addAttribute(attrName, attrLength, value)) return 0;
                 mode = expectingName;
                 continue;
             }
@@ -215,16 +657,19 @@ int XMLNode::ParseXMLElement(void* state) {
         // offers a pending end tag to itself and, while it does not match,
         // closes in turn.
         while (closed) {
-            if (d == base) return 1;
-            d = d->parent;
-            cur.h.nodeData = d;
+            if (b.level() == 0) {
+                b.closeBase();
+                return 1;
+            }
+            if (!b.closeElement()) return 0;
             if (x->pendingEndTagLength) {
-                if (!d->name) {
+                const char* name = b.nameAt(b.level());
+                if (!name) {
                     x->error = errorUnmatchedEndTag;
                     return 0;
                 }
-                if (myTagCompare(d->name, x->pendingEndTag) == 0) x->pendingEndTagLength = 0;
-                continue;  // closed too, without reading an end tag: not trimmed
+                if (myTagCompare(name, x->pendingEndTag) == 0) x->pendingEndTagLength = 0;
+                continue;  // closed too, without reading an end tag
             }
             closed = false;
             mode = contentMode;

@@ -1,6 +1,7 @@
 // text_collector.cpp - stores the text that stands between two tokens of an
 // element's content, merging texts around a comment when the settings ask.
 #include "internal.h"
+#include "model/memory.h"
 
 using namespace xml_internal;
 
@@ -44,7 +45,10 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
             if (need > capacity) {
                 // A text that keeps growing doubles its block.
                 room = tracked && capacity <= SIZE_MAX / 2 && need < 2 * capacity ? 2 * capacity : need;
-                char* joined = static_cast<char*>(std::realloc(kept, room));
+                // A text in a block is copied out to the heap to grow.
+                char* joined = inBlock(d, kept) ? static_cast<char*>(std::malloc(room))
+                                                : static_cast<char*>(std::realloc(kept, room));
+                if (joined && inBlock(d, kept)) std::memcpy(joined, kept, a);
                 if (!joined) {
                     std::free(text);
                     x->error = errorNoXMLData;
@@ -61,10 +65,10 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
             std::free(text);
 
             const int ci = last >> 2;  // the last clear tag: no other one moves
-            freeOwned(d->clears[ci].value);
+            freeNodeString(d, d->clears[ci].value);
             d->clearCount--;
             if (d->clearCount == 0) {
-                std::free(d->clears);
+                arrayFree(d, d->clears);
                 d->clears = nullptr;
             }
             removeOrderElement(d, elementClear, ci);
@@ -90,6 +94,7 @@ void settleLastText(XML* x) {
     x->lastTextNode = nullptr;
     if (!d || x->lastTextCapacity <= x->lastTextLength + 1) return;
     char*& s = d->texts[x->lastTextIndex];
+    if (inBlock(d, s)) return;
     char* trimmed = static_cast<char*>(std::realloc(s, x->lastTextLength + 1));
     if (trimmed) s = trimmed;
 }

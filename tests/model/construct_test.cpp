@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "internal.h"
-#include "node_probe.h"
+#include "internals.h"
 #include "tree_compare.h"
 
 using xml_internal::NodeAccess;

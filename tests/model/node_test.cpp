@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "alloc_hook.h"
-#include "internal.h"
-#include "node_probe.h"
+#include "internals.h"
 #include "tree_compare.h"
 
 using xml_internal::NodeAccess;
@@ -211,10 +210,10 @@ TEST(Release, NodeContentIsFreedAfterItsDescendants) {
     std::vector<Child> children;
     for (int i = 0; i < r->childCount; i++) {
         const NodeData* c = r->children[i];
-        children.push_back({c, {c->children, c->texts, c->name}, c->children[0],
-                            c->children[0]->attributes});
+        children.push_back({c, {heapBlockOf(c, c->children), heapBlockOf(c, c->texts), c->name},
+                            c->children[0], heapBlockOf(c->children[0], c->children[0]->attributes)});
     }
-    const void* rootArrays[] = {r->children, r->order, r->name};
+    const void* rootArrays[] = {heapBlockOf(r, r->children), heapBlockOf(r, r->order), r->name};
     const void* rootRecord = r;
 
     std::vector<const void*> log(100000);
