@@ -3,10 +3,11 @@
 // First the shapes that strain the tree itself (a million levels, closed or
 // left open, repaired end tags, a million processing instructions or
 // siblings): each is parsed, written compact, deep-copied and released, with
-// the time of each step, the peak of the heap bytes that the library held
-// during the parse and the bytes its tree holds afterwards, both as multiples
-// of the input's size.  The goal is at most 40 times the input held and
-// under a second for the four steps; the table says where it is met.
+// the time of each step (CPU time of the thread), the peak of the heap bytes
+// that the library held during the parse and the bytes its tree holds
+// afterwards, both as multiples of the input's size.  The goal is at most 40
+// times the input held and under a second for the four steps; the table says
+// where it is met (the exit status is 1 when one is missed).
 //
 // Then every input of the hostile-input catalogue at sizes N, 2N and 4N,
 // parsed (and, where the parse keeps a tree, written compact, deep-copied
@@ -20,11 +21,11 @@
 // every live block, as the allocator reports it.
 #include <malloc.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <string>
 
@@ -75,9 +76,12 @@ std::string repeat(const std::string& piece, size_t count) {
     return s;
 }
 
+// CPU time of this thread (the library runs in the caller's thread): on a
+// machine shared with other work it moves much less than wall-clock time.
 double now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
 double seconds(const std::function<void()>& work) {
