@@ -38,15 +38,15 @@ int placeItem(NodeData* d, int position, int n, void* array, size_t recordSize,
     const int t = orderCount(d);
     int* o = d->order;
     if (position < 0 || position >= t) {
-        o[t] = (n << 2) + k;
+        o[t] = orderEntry(n, k);
         return n;
     }
     int index = n;
     for (int i = position; i < t; i++) {
-        if ((o[i] & 3) == k) {
-            index = o[i] >> 2;
+        if (entryKind(o[i]) == k) {
+            index = entryIndex(o[i]);
             for (int j = i; j < t; j++)
-                if ((o[j] & 3) == k) o[j] += 4;
+                if (entryKind(o[j]) == k) o[j] = orderEntry(entryIndex(o[j]) + 1, k);
             char* a = static_cast<char*>(array);
             std::memmove(a + (index + 1) * recordSize, a + index * recordSize,
                          static_cast<size_t>(n - index) * recordSize);
@@ -54,7 +54,7 @@ int placeItem(NodeData* d, int position, int n, void* array, size_t recordSize,
         }
     }
     std::memmove(o + position + 1, o + position, static_cast<size_t>(t - position) * sizeof(int));
-    o[position] = (index << 2) + k;
+    o[position] = orderEntry(index, k);
     return index;
 }
 

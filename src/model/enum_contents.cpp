@@ -23,8 +23,8 @@ XMLContentEntry XMLNode::enumContents(int index) const {
     const int p = index - d->attributeCount;
     if (p >= orderCount(d)) return e;
     const int entry = d->order[p];
-    const int i = entry >> 2;
-    e.kind = static_cast<XMLElementType>(entry & 3);
+    const int i = entryIndex(entry);
+    e.kind = static_cast<XMLElementType>(entryKind(entry));
     switch (e.kind) {
         case elementChildNode:
             e.childNode = XMLNode(d->children[i]);

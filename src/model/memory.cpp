@@ -139,14 +139,7 @@ void BlockBuilder::retire() {
     uses_ = 0;
 }
 
-char* BlockBuilder::chunk(size_t bytes, NodeBlock** block) {
-    if (current_ && static_cast<size_t>(current_->end - next_) >= bytes) {
-        char* p = next_;
-        next_ += bytes;
-        uses_++;
-        *block = current_;
-        return p;
-    }
+char* BlockBuilder::newBlockChunk(size_t bytes, NodeBlock** block) {
     if (bytes > SIZE_MAX - kBlockHeader) return nullptr;
     // A chunk that would fill much of a block gets a block of its own, and
     // the current block stays current for the chunks after it.
@@ -169,29 +162,6 @@ char* BlockBuilder::chunk(size_t bytes, NodeBlock** block) {
     }
     *block = b;
     return p;
-}
-
-// ---------------------------------------------------------------------------
-// Chunk layout: the record, then the arrays (pointer-aligned ones first,
-// the order entries last), then the strings.
-// ---------------------------------------------------------------------------
-
-ChunkLayout::ChunkLayout(int childCount, int attributeCount, int textCount, int clearCount,
-                         size_t stringBytes) {
-    size_t at = sizeof(NodeData);
-    children = at;
-    at += static_cast<size_t>(childCount) * sizeof(NodeData*);
-    attributes = at;
-    at += static_cast<size_t>(attributeCount) * sizeof(XMLAttribute);
-    texts = at;
-    at += static_cast<size_t>(textCount) * sizeof(char*);
-    clears = at;
-    at += static_cast<size_t>(clearCount) * sizeof(XMLClear);
-    order = at;
-    at += (static_cast<size_t>(childCount) + textCount + clearCount) * sizeof(int);
-    strings = at;
-    at += stringBytes;
-    total = (at + 7) & ~size_t(7);
 }
 
 }  // namespace xml_internal

@@ -1,6 +1,6 @@
 // memory.h - node memory: node data records, their arrays and their strings
 // (allocation, the ownership test, growth, trimming and release).  No other
-// file allocates, resizes or frees node data.  Include after internal.h.
+// file allocates, resizes or frees node data.
 //
 // Two kinds of memory hold node data:
 //
@@ -27,7 +27,7 @@
 
 #include <atomic>
 
-#include "internal.h"
+#include "model/node_data.h"
 
 namespace xml_internal {
 
@@ -92,9 +92,19 @@ public:
     // A chunk of `bytes` (a multiple of 8) in a block, and the block; null
     // when memory runs out.  The chunk counts as one reference on the block:
     // the caller places one record there, with `block` set to it.
-    char* chunk(size_t bytes, NodeBlock** block);
+    char* chunk(size_t bytes, NodeBlock** block) {
+        if (current_ && static_cast<size_t>(current_->end - next_) >= bytes) {
+            char* p = next_;
+            next_ += bytes;
+            uses_++;
+            *block = current_;
+            return p;
+        }
+        return newBlockChunk(bytes, block);
+    }
 
 private:
+    char* newBlockChunk(size_t bytes, NodeBlock** block);
     void retire();
     NodeBlock* current_ = nullptr;
     char* next_ = nullptr;
@@ -103,10 +113,27 @@ private:
 };
 
 // The sizes of one finished node's chunk and where each part goes in it.
+// The record comes first, then the arrays (pointer-aligned ones first, the
+// order entries last), then the strings.
 struct ChunkLayout {
     size_t children, attributes, texts, clears, order, strings, total;
     ChunkLayout(int childCount, int attributeCount, int textCount, int clearCount,
-                size_t stringBytes);
+                size_t stringBytes) {
+        size_t at = sizeof(NodeData);
+        children = at;
+        at += static_cast<size_t>(childCount) * sizeof(NodeData*);
+        attributes = at;
+        at += static_cast<size_t>(attributeCount) * sizeof(XMLAttribute);
+        texts = at;
+        at += static_cast<size_t>(textCount) * sizeof(char*);
+        clears = at;
+        at += static_cast<size_t>(clearCount) * sizeof(XMLClear);
+        order = at;
+        at += (static_cast<size_t>(childCount) + textCount + clearCount) * sizeof(int);
+        strings = at;
+        at += stringBytes;
+        total = (at + 7) & ~size_t(7);
+    }
 };
 
 }  // namespace xml_internal

@@ -182,7 +182,7 @@ void XMLNode::deleteNodeContent() {
 int XMLNode::removeOrderElement(XMLNodeDataTag* d, XMLElementType kind, int index) {
     int n = orderCount(d);
     int* o = d->order;
-    const int entry = (index << 2) + kind;
+    const int entry = orderEntry(index, kind);
     int p = 0;
     // The entry is always present; the bound only keeps a broken caller from
     // reading past the array.
@@ -190,7 +190,7 @@ int XMLNode::removeOrderElement(XMLNodeDataTag* d, XMLElementType kind, int inde
     if (p > n) return n;
     std::memmove(o + p, o + p + 1, static_cast<size_t>(n - p) * sizeof(int));
     for (int i = p; i < n; i++)
-        if ((o[i] & 3) == kind) o[i] -= 4;
+        if (entryKind(o[i]) == kind) o[i] = orderEntry(entryIndex(o[i]) - 1, kind);
     return n;
 }
 

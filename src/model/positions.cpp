@@ -12,7 +12,7 @@ int positionOfItem(const NodeData* d, XMLElementType kind, int index, int count)
     if (!d) return -1;
     if (index >= count) index = count - 1;
     if (index < 0) return -1;
-    const int entry = static_cast<int>((static_cast<unsigned>(index) << 2) | kind);
+    const int entry = orderEntry(index, kind);
     const int t = orderCount(d);
     for (int p = 0; p < t; p++)
         if (d->order[p] == entry) return p;

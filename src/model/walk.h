@@ -1,5 +1,5 @@
 // walk.h - the depth-first walks over a subtree, without recursion, that
-// release, deep copy and the writer share.  Include after internal.h.
+// release, deep copy and the writer share.
 //
 // readWalk visits a subtree in document order and changes nothing:
 //
@@ -40,7 +40,7 @@
 #ifndef XMLPARSER_MODEL_WALK_H
 #define XMLPARSER_MODEL_WALK_H
 
-#include "internal.h"
+#include "model/node_data.h"
 
 namespace xml_internal {
 
@@ -59,12 +59,12 @@ bool readWalk(NodeData* root, Visitor& v) {
         const int t = d->order ? orderCount(d) : 0;
         if (position < t) {
             const int entry = d->order[position++];
-            const int kind = entry & 3;
+            const int kind = entryKind(entry);
             if (kind != elementChildNode) {
-                v.item(d, static_cast<XMLElementType>(kind), entry >> 2);
+                v.item(d, static_cast<XMLElementType>(kind), entryIndex(entry));
                 continue;
             }
-            NodeData* c = d->children[entry >> 2];
+            NodeData* c = d->children[entryIndex(entry)];
             if (!v.enter(c)) continue;
             if (depth == capacity) {
                 const size_t grown = capacity * 2;

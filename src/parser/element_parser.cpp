@@ -62,6 +62,7 @@ struct Clear {
 // Where an open element's items begin on each stack.
 struct Frame {
     size_t name;  // offset of its name (unused for the base node)
+    size_t nameLength;
     size_t strings, attributes, texts, clears, children, order;
     char declaration;
 };
@@ -81,14 +82,7 @@ public:
     Stack<NodeData*> children_;
     Stack<int> order_;
     Stack<Frame> frames_;  // frames_.items[0] is the base node
-    NodeData* clearSink_ = nullptr;
-
-    ~Builder() {
-        if (clearSink_) {
-            NodeAccess h;
-            h.nodeData = clearSink_;  // releases it
-        }
-    }
+    NodeAccess clearSink_;  // a node of its own for the clear-tag reader
 
     bool fail() {
         x_->error = errorNoXMLData;
@@ -100,6 +94,26 @@ public:
 
     const char* nameAt(size_t level) const {
         return level == 0 ? base_->name : strings_.items + frames_.items[level].name;
+    }
+    // Whether the name of the element at `level` stands as a whole name at
+    // `text` (the comparison of myTagCompare, with the length known).
+    bool nameMatches(size_t level, const char* text) const {
+        if (level == 0) return myTagCompare(base_->name, text) == 0;
+        const Frame& f = frames_.items[level];
+        if (!equalIgnoringAsciiCase(strings_.items + f.name, text, f.nameLength)) return false;
+        switch (text[f.nameLength]) {
+            case ' ':
+            case '\n':
+            case '\r':
+            case '\t':
+            case '<':
+            case '/':
+            case '=':
+            case '>':
+                return true;
+            default:
+                return false;
+        }
     }
     char declarationAt(size_t level) const {
         return level == 0 ? base_->declarationFlag : frames_.items[level].declaration;
@@ -114,9 +128,10 @@ public:
 
     // Opens a frame; an element's name is the last string pushed, the first
     // of its strings.
-    bool openFrame(size_t name, char declaration, bool named) {
+    bool openFrame(size_t name, size_t nameLength, char declaration, bool named) {
         Frame f;
         f.name = name;
+        f.nameLength = nameLength;
         f.strings = named ? name : strings_.count;
         f.attributes = attributes_.count;
         f.texts = texts_.count;
@@ -162,7 +177,7 @@ public:
 
     bool pushOrder(size_t kindStart, size_t kindCount, XMLElementType kind) {
         const int index = static_cast<int>(kindCount - kindStart);
-        return order_.push((index << 2) + kind) || fail();
+        return order_.push(orderEntry(index, kind)) || fail();
     }
 
     // Stores the text from the state's pending text up to `end` in the open
@@ -189,7 +204,7 @@ public:
             const int last = order_.items[order_.count - 1];
             const int before = order_.items[order_.count - 2];
             const Clear& c = clears_.items[clears_.count - 1];
-            if ((last & 3) == elementClear && (before & 3) == elementText &&
+            if (entryKind(last) == elementClear && entryKind(before) == elementText &&
                 c.openTag == XMLClearTags[2].open) {
                 // The comment's value is the last string on the stack and the
                 // kept text the one before it: the comment goes, and the new
@@ -222,17 +237,14 @@ public:
     // library's own reader working on a node of its own, and moves the
     // clear tag it stored onto the stacks.
     bool collectClear(const ClearTagRow* row) {
-        if (!clearSink_) {
-            clearSink_ = newHeapRecord(0);
-            if (!clearSink_) return fail();
+        if (!clearSink_.nodeData) {
+            clearSink_.nodeData = newHeapRecord(0);  // the handle takes its one reference
+            if (!clearSink_.nodeData) return fail();
         }
-        NodeAccess sink;
-        sink.nodeData = clearSink_;
-        const char failed = sink.parseClearTag(x_, const_cast<ClearTagRow*>(row));
-        sink.nodeData = nullptr;
-        if (failed) return false;
-        XMLClear& c = clearSink_->clears[0];
-        clearSink_->clearCount = 0;  // the value is moved out: the sink is empty again
+        if (clearSink_.parseClearTag(x_, const_cast<ClearTagRow*>(row))) return false;
+        NodeData* const sink = clearSink_.nodeData;
+        XMLClear& c = sink->clears[0];
+        sink->clearCount = 0;  // the value is moved out: the sink is empty again
         char* value = const_cast<char*>(c.value);
         size_t at;
         const bool ok = pushString(value, std::strlen(value), &at);
@@ -312,7 +324,7 @@ public:
             int* o = reinterpret_cast<int*>(base + layout.order);
             for (int i = 0; i < no; i++) {
                 const int e = order_.items[f.order + i];
-                o[i] = e + (indexBase[e & 3] << 2);
+                o[i] = orderEntry(entryIndex(e) + indexBase[entryKind(e)], entryKind(e));
             }
             d->order = o;
         }
@@ -469,7 +481,7 @@ public:
         }
         for (size_t i = 0; i < no; i++) {
             const int e = order_.items[f.order + i];
-            d->order[t + static_cast<int>(i)] = e + (indexBase[e & 3] << 2);
+            d->order[t + static_cast<int>(i)] = orderEntry(entryIndex(e) + indexBase[entryKind(e)], entryKind(e));
         }
         d->childCount += static_cast<int>(nc);
         d->textCount += static_cast<int>(nt);
@@ -503,7 +515,7 @@ int XMLNode::ParseXMLElement(void* state) {
         Builder& b;
         ~Finish() { b.closeAll(); }
     } finish{b};
-    if (!b.openFrame(0, nodeData->declarationFlag, false)) return 0;
+    if (!b.openFrame(0, 0, nodeData->declarationFlag, false)) return 0;
 
     Mode mode = expectingName;
     if (x->atTopLevel) {
@@ -544,7 +556,7 @@ int XMLNode::ParseXMLElement(void* state) {
                         }
                         size_t at;
                         if (!b.pushString(name.start, static_cast<size_t>(length), &at) ||
-                            !b.openFrame(at, type == declarationToken, true))
+                            !b.openFrame(at, static_cast<size_t>(length), type == declarationToken, true))
                             return 0;
                         mode = expectingName;
                         continue;
@@ -564,7 +576,7 @@ int XMLNode::ParseXMLElement(void* state) {
                             return 0;
                         }
                         x->pendingText = x->document + x->index;
-                        if (myTagCompare(b.nameAt(level), name.start)) {
+                        if (!b.nameMatches(level, name.start)) {
                             x->error = warningUnmatchedEndTag;
                             x->warningIndex = x->index;
                             x->pendingEndTag = name.start;
@@ -663,12 +675,11 @@ int XMLNode::ParseXMLElement(void* state) {
             }
             if (!b.closeElement()) return 0;
             if (x->pendingEndTagLength) {
-                const char* name = b.nameAt(b.level());
-                if (!name) {
+                if (!b.nameAt(b.level())) {
                     x->error = errorUnmatchedEndTag;
                     return 0;
                 }
-                if (myTagCompare(name, x->pendingEndTag) == 0) x->pendingEndTagLength = 0;
+                if (b.nameMatches(b.level(), x->pendingEndTag)) x->pendingEndTagLength = 0;
                 continue;  // closed too, without reading an end tag
             }
             closed = false;

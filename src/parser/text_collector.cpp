@@ -31,10 +31,10 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
     if (removeCommentsInMiddleOfText && d->textCount > 0 && d->clearCount > 0 && t >= 2) {
         const int last = d->order[t - 1];
         const int before = d->order[t - 2];
-        if ((last & 3) == elementClear && (before & 3) == elementText &&
-            d->clears[last >> 2].openTag == XMLClearTags[2].open) {
+        if (entryKind(last) == elementClear && entryKind(before) == elementText &&
+            d->clears[entryIndex(last)].openTag == XMLClearTags[2].open) {
             // Join first, so that a failure leaves the node as it was.
-            const int ki = before >> 2;
+            const int ki = entryIndex(before);
             char*& kept = d->texts[ki];
             const bool tracked = d == x->lastTextNode && ki == x->lastTextIndex;
             const size_t a = tracked ? x->lastTextLength : std::strlen(kept);
@@ -64,7 +64,7 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
             x->lastTextCapacity = room;
             std::free(text);
 
-            const int ci = last >> 2;  // the last clear tag: no other one moves
+            const int ci = entryIndex(last);  // the last clear tag: no other one moves
             freeNodeString(d, d->clears[ci].value);
             d->clearCount--;
             if (d->clearCount == 0) {

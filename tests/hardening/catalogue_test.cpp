@@ -11,7 +11,7 @@
 #include <string>
 
 #include "alloc_hook.h"
-#include "internal.h"
+#include "internals.h"
 #include "sanitized.h"
 #include "tree_compare.h"
 

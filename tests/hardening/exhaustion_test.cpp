@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "alloc_hook.h"
-#include "internal.h"
+#include "internals.h"
 #include "tree_compare.h"
 #include "tree_dump.h"
 

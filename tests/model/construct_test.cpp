@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "internal.h"
+#include "internals.h"
 #include "internals.h"
 #include "tree_compare.h"
 

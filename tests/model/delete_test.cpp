@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "internal.h"
+#include "internals.h"
 #include "tree_compare.h"
 
 using namespace xml_internal;
@@ -13,11 +13,6 @@ using namespace xml_internal;
 namespace {
 
 NodeData* D(const XMLNode& n) { return NodeAccess::data(n); }
-
-std::vector<int> orderOf(const XMLNode& n) {
-    const NodeData* d = D(n);
-    return std::vector<int>(d->order, d->order + orderCount(d));
-}
 
 // Contents: text 0, child 0, text 1, clear 0, text 2 (entries 2, 0, 6, 3, 10).
 class Mixed : public ::testing::Test {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "alloc_hook.h"
-#include "internal.h"
+#include "internals.h"
 #include "tree_compare.h"
 #include "tree_dump.h"
 

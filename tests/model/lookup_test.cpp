@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "internal.h"
+#include "internals.h"
 
 using namespace xml_internal;
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "internal.h"
+#include "internals.h"
 #include "tree_compare.h"
 
 using namespace xml_internal;

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "internal.h"
+#include "internals.h"
 #include "tree_compare.h"
 
 using namespace xml_internal;

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "internal.h"
+#include "internals.h"
 
 using namespace xml_internal;
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "internal.h"
+#include "internals.h"
 #include "settings_guard.h"
 
 namespace {

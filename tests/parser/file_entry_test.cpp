@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "alloc_hook.h"
-#include "internal.h"
+#include "internals.h"
 #include "settings_guard.h"
 #include "tree_compare.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "internal.h"
+#include "internals.h"
 #include "tree_compare.h"
 #include "tree_dump.h"
 

@@ -1,7 +1,7 @@
 // The character-length tables, the settings and the result-code messages.
 #include <gtest/gtest.h>
 
-#include "internal.h"
+#include "internals.h"
 
 using namespace xml_internal;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "internal.h"
+#include "internals.h"
 
 using namespace xml_internal;
 

@@ -21,6 +21,15 @@ struct Scope {
     // `log` (at most `capacity` of them); logged() tells how many came.
     void logFrees(const void** log, long capacity);
     long logged() const;
+    // Bytes of the blocks allocated while armed and not freed (as the
+    // allocator sized them); blocks freed while armed count down even when
+    // they came before.
+    long long liveBytes() const;
+    // From now on every realloc of a block moves it, as some allocators
+    // always do: a new block, the old bytes copied, the old block freed.
+    void moveOnRealloc();
+    // Bytes that moving reallocs have copied so far.
+    long long copiedBytes() const;
 };
 
 }  // namespace alloc_hook

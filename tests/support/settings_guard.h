@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "internal.h"
+#include "internals.h"
 
 class SettingsGuard : public ::testing::Test {
 protected:

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "internal.h"
+#include "internals.h"
 
 using xml_internal::NodeAccess;
 using xml_internal::NodeData;

@@ -1,7 +1,7 @@
 // tree_dump.cpp - see tree_dump.h.  Used on small trees only (recursive).
 #include "tree_dump.h"
 
-#include "internal.h"
+#include "internals.h"
 
 using xml_internal::NodeAccess;
 using xml_internal::NodeData;

@@ -1,0 +1,146 @@
+// characters.h - the process-wide settings, the character tables and the
+// vocabulary (clear tags, entities), and walking characters.
+#ifndef XMLPARSER_PARSER_CHARACTERS_H
+#define XMLPARSER_PARSER_CHARACTERS_H
+
+#include "xmlParser.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace xml_internal {
+
+// Process-wide settings, fixed at load (UTF-8, all three flags set) and
+// changed only by XMLNode::setGlobalOptions.
+extern XMLNode::XMLCharEncoding characterEncoding;
+extern const unsigned char* XML_ByteTable;  // always the table of characterEncoding
+extern char guessWideCharChars;
+extern char dropWhiteSpace;
+extern char removeCommentsInMiddleOfText;
+
+// Character-length tables, indexed by a character's first byte: 0 for the
+// zero byte, otherwise the number of bytes the character occupies (1 to 4).
+extern const unsigned char XML_utf8ByteTable[256];
+extern const unsigned char XML_legacyByteTable[256];
+extern const unsigned char XML_sjisByteTable[256];
+extern const unsigned char XML_gb2312ByteTable[256];
+extern const unsigned char XML_gbk_big5_ByteTable[256];
+
+// The kinds of verbatim sections, ended by a row whose open string is null.
+struct ClearTagRow {
+    const char* open;
+    int openLength;
+    const char* close;
+};
+extern const ClearTagRow XMLClearTags[];  // CDATA, DOCTYPE, comment, PRE, end
+extern const char* const docTypeEnd;      // "]>"
+
+// The named character entities, ended by a row whose entity string is null.
+struct EntityRow {
+    const char* entity;
+    int length;
+    char character;
+};
+extern const EntityRow XMLEntities[];
+
+// White space is exactly space, line feed, carriage return and TAB.
+inline bool isWhiteSpace(unsigned char c) {
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+}
+
+// Each byte with ASCII letters mapped to lower case; every other byte maps
+// to itself.  Names and named entities compare through it.
+struct AsciiLowerTable {
+    unsigned char map[256];
+};
+constexpr AsciiLowerTable makeAsciiLowerTable() {
+    AsciiLowerTable t{};
+    for (int i = 0; i < 256; i++) t.map[i] = static_cast<unsigned char>(i);
+    for (int c = 'A'; c <= 'Z'; c++) t.map[c] = static_cast<unsigned char>(c - 'A' + 'a');
+    return t;
+}
+inline constexpr AsciiLowerTable asciiLower = makeAsciiLowerTable();
+
+// Whether the first n bytes at a and b are equal ignoring ASCII letter case.
+// Stops at the first difference, so a zero byte in either ends the
+// comparison there unless the other has a zero byte too.
+inline bool equalIgnoringAsciiCase(const char* a, const char* b, size_t n) {
+    const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
+    const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
+    for (size_t i = 0; i < n; i++) {
+        if (x[i] != y[i] && asciiLower.map[x[i]] != asciiLower.map[y[i]]) return false;
+        if (x[i] == 0) return true;
+    }
+    return true;
+}
+
+// Steps from the first byte of a character to the first byte of the next one
+// with the character-length table `table`.  Stays on a zero byte, and stops
+// on a zero byte met among the bytes a multibyte lead byte claims, so no
+// scanner ever passes the end of the text.
+inline const char* stepCharacter(const unsigned char* table, const char* p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (c < 0x80) return p + (c != 0);
+    const int n = table[c];
+    for (int i = 1; i < n; i++)
+        if (p[i] == 0) return p + i;
+    return p + n;
+}
+
+// Walks the characters from `p` (a character's first byte) towards `q`, where
+// the bytes from p up to q hold no zero byte and the byte at q is readable.
+// Returns q when a character starts there, or the first character start
+// beyond q when q is a trail byte of a multibyte character.  Runs of bytes
+// below 0x80 (single-byte characters in every table) are passed eight at a
+// time, reading only bytes before q; a character that ends at or before q
+// needs no test for a zero byte.
+inline const char* walkToCharacter(const unsigned char* table, const char* p, const char* q) {
+    // A character that covers q starts at most 3 bytes before it (no
+    // character is longer than 4 bytes) and not before p (a character starts
+    // at p).  When none of those bytes claims as many bytes as reach q, q
+    // starts a character whatever came before, and no walk is needed: in
+    // well-formed text this settles nearly every search at once.
+    {
+        const unsigned char* b = reinterpret_cast<const unsigned char*>(q);
+        if (q - p >= 3) {
+            // Straight-line for the common case: no loop to mispredict.
+            if ((table[b[-1]] > 1) + (table[b[-2]] > 2) + (table[b[-3]] > 3) == 0) return q;
+        } else {
+            ptrdiff_t k = 1;
+            while (k <= q - p && table[b[-k]] <= k) k++;
+            if (k > q - p) return q;
+        }
+    }
+    for (;;) {
+        for (;;) {
+            if (q - p >= 8) {
+                uint64_t w;
+                std::memcpy(&w, p, 8);
+                const uint64_t high = w & 0x8080808080808080ULL;
+                if (!high) {
+                    p += 8;
+                    continue;
+                }
+                // The lowest set bit marks the first byte of 0x80 or above
+                // (x86-64 reads words little-endian).
+                p += __builtin_ctzll(high) >> 3;
+                break;
+            }
+            while (p < q && static_cast<unsigned char>(*p) < 0x80) p++;
+            if (p >= q) return p;
+            break;
+        }
+        const int n = table[static_cast<unsigned char>(*p)];
+        if (q - p >= n) {
+            p += n;
+        } else {
+            p = stepCharacter(table, p);
+            if (p > q) return p;
+        }
+    }
+}
+
+}  // namespace xml_internal
+
+#endif  // XMLPARSER_PARSER_CHARACTERS_H
