@@ -4,10 +4,6 @@
 #include "internal.h"
 #include "model/walk.h"
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 using namespace xml_internal;
 
 namespace {
@@ -102,92 +98,6 @@ struct FixedSink {
     void dropLast() { length--; }
     bool stopped() const { return false; }
 };
-
-// Copies n bytes: pieces of up to 16 bytes (names, short values) with two
-// overlapping word copies in line instead of a call, reading and writing
-// only the n bytes themselves.
-inline void copyBytes(char* out, const char* s, size_t n) {
-    if (n >= 8 && n <= 16) {
-        uint64_t a, b;
-        std::memcpy(&a, s, 8);
-        std::memcpy(&b, s + n - 8, 8);
-        std::memcpy(out, &a, 8);
-        std::memcpy(out + n - 8, &b, 8);
-    } else if (n >= 4 && n < 8) {
-        uint32_t a, b;
-        std::memcpy(&a, s, 4);
-        std::memcpy(&b, s + n - 4, 4);
-        std::memcpy(out, &a, 4);
-        std::memcpy(out + n - 4, &b, 4);
-    } else if (n < 4) {
-        for (size_t i = 0; i < n; i++) out[i] = s[i];
-    } else {
-        std::memcpy(out, s, n);
-    }
-}
-
-// The first byte at or after `p` and before `end` that XMLEntities replaces
-// (it may still be a trail byte of a multibyte character), or `end`.  Only
-// the bytes before `end` are read: sixteen at a time while that many remain.
-class EscapeSearch {
-public:
-    EscapeSearch() {
-        const char* set = escapedCharacters();
-        count = static_cast<int>(std::strlen(set));
-#ifdef __SSE2__
-        for (int i = 0; i < count; i++) wanted[i] = _mm_set1_epi8(set[i]);
-#endif
-    }
-
-    const char* find(const unsigned char* classes, const char* p, const char* end) const {
-#ifdef __SSE2__
-        while (end - p >= 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            __m128i hits = _mm_setzero_si128();
-            for (int i = 0; i < count; i++) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, wanted[i]));
-            const int mask = _mm_movemask_epi8(hits);
-            if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
-            p += 16;
-        }
-#endif
-        while (p < end && classes[static_cast<unsigned char>(*p)] < escapeEntityBase) p++;
-        return p;
-    }
-
-private:
-    int count;
-#ifdef __SSE2__
-    __m128i wanted[8];
-#endif
-};
-
-// The escaped form of the `n` bytes at `s`, a string whose terminating zero
-// lies at s + n: the bytes are those of escapeWalk (which finds the string's
-// end as it goes), found faster when the length is known.  Counts, and when
-// Write is set writes to `out` without a terminator.
-template <bool Write>
-size_t escapeKnownLength(const unsigned char* classes, const char* s, size_t n, char* out) {
-    static const EscapeSearch search;
-    const char* p = s;
-    const char* const end = s + n;
-    size_t written = 0;
-    while (p < end) {
-        const char* const run = p;
-        const char* const q = search.find(classes, p, end);
-        // A character cut short by the terminating zero ends at the zero.
-        p = q == end ? end : walkToCharacter(classes, run, q);
-        const size_t r = static_cast<size_t>(p - run);
-        if (Write) copyBytes(out + written, run, r);
-        written += r;
-        if (p != q) continue;  // the byte found belonged to a character: scan on
-        if (q == end) break;
-        const EntityRow& e = XMLEntities[classes[static_cast<unsigned char>(*q)] - escapeEntityBase];
-        if (Write) std::memcpy(out + written, e.entity, static_cast<size_t>(e.length));
-        written += static_cast<size_t>(e.length);
-        p = q + 1;
-    }
-    return written;
-}
 
 template <class Sink>
 int64_t walk(Sink& sink, NodeData* root, int level, FrameStack& stack);
