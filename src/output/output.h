@@ -61,6 +61,9 @@ public:
     }
 
     const char* find(const unsigned char* classes, const char* p, const char* end) const {
+        // A character to replace right at the start (texts made of them, or
+        // entities side by side) is settled without a search.
+        if (p < end && classes[static_cast<unsigned char>(*p)] >= escapeEntityBase) return p;
 #ifdef __SSE2__
         while (end - p >= 16) {
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -105,7 +108,7 @@ inline size_t escapeKnownLength(const unsigned char* classes, const char* s, siz
         const char* const run = p;
         const char* const q = search.find(classes, p, end);
         // A character cut short by the terminating zero ends at the zero.
-        p = q == end ? end : walkToCharacter(classes, run, q);
+        p = q == end || q == run ? q : walkToCharacter(classes, run, q);
         const size_t r = static_cast<size_t>(p - run);
         if (Write) copyBytes(out + written, run, r);
         written += r;
