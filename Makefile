@@ -1,6 +1,7 @@
 # The user's entry point.  `make test` builds (Release) and runs the whole
 # suite; `make asan` does the same under address and undefined-behaviour
-# sanitizers in its own build directory; `make fuzz` builds the libFuzzer
+# sanitizers in its own build directory, `make tsan` under the thread
+# sanitizer in another; `make fuzz` builds the libFuzzer
 # targets with clang (fuzz/Makefile, in build-fuzz) and runs each for
 # FUZZ_SECONDS seconds.
 BUILD_DIR ?= build
@@ -15,7 +16,7 @@ SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-fra
 
 PREFIX    ?= /usr/local
 
-.PHONY: all build run test asan fuzz install install-test clean
+.PHONY: all build run test asan tsan fuzz install install-test clean
 
 all: build
 
@@ -45,6 +46,21 @@ asan:
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# `make tsan`: the suite under the thread sanitizer, in its own build
+# directory; the thread tests (Threads.*) are what it is for.  The cases of a
+# million levels or of hundreds of megabytes take minutes or run out of
+# memory there: they are left to `make test` and `make asan`.
+TSAN_DIR  ?= build-tsan
+TSAN := -fsanitize=thread -fno-omit-frame-pointer
+TSAN_TESTS ?= -E 'Million|Hundred|LongRunOfComments|DeepChain|IntMax|LargeText|xmltool'
+
+tsan:
+	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DXMLPARSER_WERROR=$(WERROR) \
+	  -DCMAKE_CXX_FLAGS="$(TSAN)" -DCMAKE_EXE_LINKER_FLAGS="$(TSAN)" \
+	  -DCMAKE_SHARED_LINKER_FLAGS="$(TSAN)" $(CMAKE_ARGS)
+	cmake --build $(TSAN_DIR) -j $(JOBS)
+	cd $(TSAN_DIR) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) $(TSAN_TESTS)
 
 fuzz:
 	$(MAKE) -C fuzz -j $(JOBS) all OUT=$(abspath $(FUZZ_DIR))
@@ -89,7 +105,7 @@ docs:
 	@echo "API reference: $(DOCS_DIR)/html/index.html"
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(CLANG_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(FUZZ_DIR) $(CLANG_DIR)
 
 # `make bench`: installs the libraries compared with (Debian packages, only
 # those missing), builds the benchmark in Release, writes the corpus to

@@ -1,46 +1,46 @@
 // bench.cpp - compares this library with other XML libraries on the corpus
-// that xml_corpus writes.  For each document and library it measures:
+// that xml_corpus writes.  Times are CPU times of the benchmark's thread (see
+// `now`), the median of the runs; MB is 10^6 bytes.  For each document and
+// library it measures:
 //
-// Times are CPU times of the benchmark's thread (see `now`).
+//   parse+release  the document's size over the time of one parse from
+//   MB/s           memory into a tree followed by the release of that tree,
+//                  timed together, as a caller pays them (each library's
+//                  document destruction is timed the same way).  The parse
+//                  and release columns split the same runs;
+//   write MB/s     the document's size over the time of writing the parsed
+//                  tree as compact text into memory (releasing the output is
+//                  not timed).  Using the input size for every library keeps
+//                  every ratio a plain ratio of times, whatever each
+//                  library's output looks like;
+//   copy+release   the document's size over the time of a deep copy of the
+//   MB/s           parsed tree and the release of the copy (ours only);
+//   peak memory    the peak of heap bytes in use during one parse (usable size
+//                  of every live block, counted by the malloc wrappers of
+//                  alloc_count.cpp, which see every library in the process
+//                  alike), as a multiple of the document's size.  The input
+//                  text itself is not counted; a copy that a library makes of
+//                  it is;
+//   allocation     the document's size over the time of replaying the
+//   floor MB/s     allocation calls of one parse and release alone
+//                  (alloc_replay.h): the same malloc, realloc and free calls
+//                  with the same sizes in the same order, without the
+//                  parsing.  No parse that makes those calls can be faster;
 //
-//   parse MB/s   the document's size over the median time of one parse from
-//                memory into a tree (releasing the tree is not timed);
-//   release MB/s the document's size over the median time of releasing the
-//                parsed tree, shown beside the parse: an allocator may move
-//                work between the two (merging freed blocks, say), so a
-//                parse should be judged with its release in view;
-//   write MB/s   the document's size over the median time of writing the
-//                parsed tree as compact text into memory (releasing the
-//                output is not timed).  Using the input size for both keeps
-//                every ratio a plain ratio of times, whatever each library's
-//                output looks like;
-//   allocation   the document's size over the median time of replaying the
-//   floor MB/s   allocation calls of one parse alone (alloc_replay.h): the
-//                same malloc, realloc and free calls with the same sizes in
-//                the same order, without the parsing.  No parse that makes
-//                those calls can be faster than this;
-//   write floor  the document's size over the median time of reading the
-//   MB/s         parsed tree twice (Engine::readTree), as the writer's length
-//                pass and write pass must, and storing the output's bytes
-//                once into a new block of their size: no writer that reads
-//                the tree twice can be faster (ours only);
-//   length pass  the share of the write time that the writer's length pass
-//                takes alone (ours only);
-//   peak memory  the peak of heap bytes in use during one parse (usable size
-//                of every live block, counted by the malloc wrappers of
-//                alloc_count.cpp, which see every library in the process
-//                alike), as a multiple of the document's size.  The input
-//                text itself is not counted; a copy that a library makes of
-//                it is;
-//
-// and the ratio of ours to each other library.  MB is 10^6 bytes.
+// and the ratio of ours to each other library.  The build benchmark makes a
+// tree in the shape of records.xml of about a million elements through each
+// library's adders (build_plan.h) and releases it.  Every target of the
+// library is then listed with its ratio and whether it is met.
 //
 // Usage: xml_bench [--runs N] [--lib a,b,...] [--doc name] [--parse-only |
 //                  --write-only] [--times-only] <corpus directory>
-// --times-only measures the timed runs and nothing else (no memory, counts,
-// floors): what bench/callgrind.sh needs to count one parse's instructions.
+// --doc build runs the build benchmark alone; --parse-only and --write-only
+// leave out the copy and the build.  --times-only measures the timed runs and
+// nothing else (no memory, counts, floors): what bench/callgrind.sh needs to
+// count one parse's instructions.
 #include "alloc_count.h"
 #include "alloc_replay.h"
+#include "build_plan.h"
 #include "engines.h"
 
 #include <algorithm>
@@ -61,21 +61,21 @@ struct Options {
     std::string doc;   // substring of a document's name; empty means all
     bool parse = true;
     bool write = true;
+    bool copyAndBuild = true;
     bool floors = true;  // memory, counts and floors besides the times
     std::string dir;
 };
 
 struct Result {
     bool parsed = false;
-    double parseSeconds = 0;
-    double releaseSeconds = 0;
+    double parseSeconds = -1;  // negative: not measured
+    double releaseSeconds = -1;
+    double totalSeconds = -1;  // parse and release together
     double writeSeconds = -1;  // negative: no writer
-    size_t written = 0;
-    double peakBytes = 0;
-    uint64_t allocations = 0;
-    double allocSeconds = -1;  // negative: not measured
-    double readSeconds = -1;    // the write floor; negative: not measured
-    double lengthSeconds = -1;  // the writer's length pass alone
+    double copySeconds = -1;   // negative: no copy
+    double peakBytes = -1;
+    double allocations = -1;
+    double allocSeconds = -1;
 };
 
 // CPU time of this thread (user and system, page faults included): on a
@@ -88,6 +88,7 @@ double now() {
 }
 
 double median(std::vector<double> v) {
+    if (v.empty()) return -1;
     std::sort(v.begin(), v.end());
     size_t n = v.size();
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
@@ -115,7 +116,9 @@ Result measure(const Engine& e, const std::string& text, const Options& o) {
     const size_t size = text.size();
 
     if (o.parse) {
-        std::vector<double> times, releases;
+        // Each run parses, then releases, so every parse after the first
+        // meets the heap as the previous release left it.
+        std::vector<double> parses, releases, totals;
         for (int i = 0; i < o.runs; i++) {
             double t0 = now();
             void* tree = e.parse(data, size);
@@ -123,28 +126,30 @@ Result measure(const Engine& e, const std::string& text, const Options& o) {
             if (!tree) return r;
             e.release(tree);
             double t2 = now();
-            times.push_back(t1 - t0);
+            parses.push_back(t1 - t0);
             releases.push_back(t2 - t1);
+            totals.push_back(t2 - t0);
         }
-        r.parseSeconds = median(times);
+        r.parseSeconds = median(parses);
         r.releaseSeconds = median(releases);
+        r.totalSeconds = median(totals);
     }
     if (o.parse && o.floors) {
         countingStart();
         void* tree = e.parse(data, size);
         r.peakBytes = static_cast<double>(countingStop());
-        r.allocations = countedCalls();
+        r.allocations = static_cast<double>(countedCalls());
         if (!tree) return r;
         e.release(tree);
 
         // Every allocation call is followed by at most one free.
         std::vector<AllocEvent> events;
-        events.reserve(2 * r.allocations + 1024);
+        events.reserve(2 * countedCalls() + 1024);
         tracingStart(&events);
         tree = e.parse(data, size);
+        if (tree) e.release(tree);
         const bool whole = tracingStop();
         if (!tree) return r;
-        e.release(tree);
         if (whole) {
             const AllocReplay replay = prepareReplay(events);
             events = std::vector<AllocEvent>();
@@ -155,63 +160,63 @@ Result measure(const Engine& e, const std::string& text, const Options& o) {
     }
     r.parsed = true;
 
-    if (o.write && e.write) {
+    const bool copying = o.copyAndBuild && e.copy;
+    if ((o.write && e.write) || copying) {
         void* tree = e.parse(data, size);
         if (!tree) {
             r.parsed = false;
             return r;
         }
-        std::vector<double> times;
-        for (int i = 0; i < o.runs; i++) {
+        std::vector<double> writes, copies;
+        for (int i = 0; o.write && e.write && i < o.runs; i++) {
             size_t length = 0;
             double t0 = now();
             void* out = e.write(tree, &length);
             double t1 = now();
             if (!out) break;
-            r.written = length;
             e.releaseOutput(out);
-            times.push_back(t1 - t0);
+            writes.push_back(t1 - t0);
         }
-        if (!times.empty()) r.writeSeconds = median(times);
-        if (o.floors && e.readTree && r.written > 0) {
-            // As many reads of the tree as the writer makes (a length pass
-            // and a write pass), and the output's bytes stored once into a
-            // new block of their size, as the writer must.  The fill goes
-            // through a volatile pointer so that it cannot be left out.
-            static void* (*volatile fill)(void*, int, size_t) = std::memset;
-            std::vector<double> reads;
-            volatile size_t sink = 0;
-            for (int i = 0; i < o.runs; i++) {
-                double t0 = now();
-                sink = sink + e.readTree(tree) + e.readTree(tree);
-                void* block = std::malloc(r.written + 1);
-                if (!block) break;
-                fill(block, 'x', r.written + 1);
-                double t1 = now();
-                std::free(block);
-                reads.push_back(t1 - t0);
-            }
-            if (!reads.empty()) r.readSeconds = median(reads);
+        for (int i = 0; copying && i < o.runs; i++) {
+            double t0 = now();
+            void* c = e.copy(tree);
+            e.release(c);
+            copies.push_back(now() - t0);
         }
-        if (o.floors && e.lengthPass) {
-            std::vector<double> passes;
-            volatile size_t sink = 0;
-            for (int i = 0; i < o.runs; i++) {
-                double t0 = now();
-                sink = sink + e.lengthPass(tree);
-                passes.push_back(now() - t0);
-            }
-            r.lengthSeconds = median(passes);
-        }
+        r.writeSeconds = median(writes);
+        r.copySeconds = median(copies);
         e.release(tree);
     }
     return r;
 }
 
-void cell(char* buf, size_t n, double value, const char* format) {
-    if (value < 0) std::snprintf(buf, n, "-");
-    else std::snprintf(buf, n, format, value);
+// Build and release of the planned tree: the median time, or -1.
+double measureBuild(const Engine& e, const BuildPlan& plan, int runs) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; i++) {
+        double t0 = now();
+        void* tree = e.build(plan);
+        e.release(tree);
+        times.push_back(now() - t0);
+    }
+    return median(times);
 }
+
+std::string cell(double value, const char* format) {
+    if (value < 0) return "-";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, format, value);
+    return buf;
+}
+
+// One target: ours over a reference, against what is asked.
+struct Target {
+    std::string what, where, ours, other, note;
+    double ratio;
+    double goal;
+    bool atMost;  // the ratio must not exceed the goal (memory)
+    bool met() const { return atMost ? ratio <= goal : ratio >= goal; }
+};
 
 }  // namespace
 
@@ -222,8 +227,8 @@ int main(int argc, char** argv) {
         if (a == "--runs" && i + 1 < argc) o.runs = std::max(1, std::atoi(argv[++i]));
         else if (a == "--lib" && i + 1 < argc) o.libs = argv[++i];
         else if (a == "--doc" && i + 1 < argc) o.doc = argv[++i];
-        else if (a == "--parse-only") o.write = false;
-        else if (a == "--write-only") o.parse = false;
+        else if (a == "--parse-only") o.write = o.copyAndBuild = false;
+        else if (a == "--write-only") o.parse = o.copyAndBuild = false;
         else if (a == "--times-only") o.floors = false;
         else if (!a.empty() && a[0] != '-') o.dir = a;
         else {
@@ -256,21 +261,20 @@ int main(int argc, char** argv) {
     std::vector<Engine> engines;
     for (const Engine& e : all)
         if (selected(o.libs, e.name)) engines.push_back(e);
+    const bool haveOurs = !engines.empty() && std::strcmp(engines[0].name, "ours") == 0;
 
-    const char* const docs[] = {"records.xml", "attrs.xml", "prose.xml", "mixed.xml"};
-    std::printf("Median of %d runs of thread CPU time; MB = 10^6 bytes; write speed is "
-                "document size over write time.\n",
+    const char* const docs[] = {"records.xml", "attrs.xml", "prose.xml", "escaped.xml",
+                                "mixed.xml"};
+    std::printf("Median of %d runs of thread CPU time; MB = 10^6 bytes; every speed is the "
+                "input document's size over the time.\n",
                 o.runs);
     std::printf("Libraries:");
     for (const Engine& e : engines) std::printf(" %s", e.name);
     std::printf("\n");
 
-    struct Verdict {
-        std::string text;
-        bool pass;
-    };
-    std::vector<Verdict> verdicts;
+    std::vector<Target> targets;
     int failures = 0;
+    auto mbps = [](double mb, double seconds) { return seconds > 0 ? mb / seconds : -1; };
 
     for (const char* name : docs) {
         if (!o.doc.empty() && std::strstr(name, o.doc.c_str()) == nullptr) continue;
@@ -288,13 +292,13 @@ int main(int argc, char** argv) {
         }
 
         std::printf("\n### %s (%.1f MB)\n\n", name, mb);
-        std::printf("| library | parse MB/s | release MB/s | write MB/s "
-                    "| peak memory of a parse (x input) | allocations per parse "
-                    "| allocation floor MB/s | write floor MB/s | length pass share "
-                    "| ours / this: parse | ours / this: write |\n");
+        std::printf("| library | parse+release MB/s | parse MB/s | release MB/s | write MB/s "
+                    "| copy+release MB/s | peak memory of a parse (x input) "
+                    "| allocations per parse | allocation floor MB/s "
+                    "| ours / this: parse+release | ours / this: write |\n");
         std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
         const Result& ours = results[0];
-        const bool haveOurs = std::strcmp(engines[0].name, "ours") == 0 && ours.parsed;
+        const bool compare = haveOurs && ours.parsed;
         for (size_t i = 0; i < engines.size(); i++) {
             const Result& r = results[i];
             if (!r.parsed) {
@@ -302,81 +306,100 @@ int main(int argc, char** argv) {
                 failures++;
                 continue;
             }
-            char parse[32], rel[32], write[32], peak[32], allocs[32], floor[32], rfloor[32],
-                share[32], rp[32], rw[32];
-            cell(parse, sizeof parse, o.parse ? mb / r.parseSeconds : -1, "%.0f");
-            cell(rel, sizeof rel, o.parse && r.releaseSeconds > 0 ? mb / r.releaseSeconds : -1,
-                 "%.0f");
-            cell(write, sizeof write, r.writeSeconds < 0 ? -1 : mb / r.writeSeconds, "%.0f");
-            cell(peak, sizeof peak, o.parse && o.floors ? r.peakBytes / text.size() : -1, "%.2f");
-            cell(allocs, sizeof allocs,
-                 o.parse && o.floors ? static_cast<double>(r.allocations) : -1, "%.0f");
-            cell(floor, sizeof floor, r.allocSeconds > 0 ? mb / r.allocSeconds : -1, "%.0f");
-            cell(rfloor, sizeof rfloor, r.readSeconds > 0 ? mb / r.readSeconds : -1, "%.0f");
-            cell(share, sizeof share,
-                 r.lengthSeconds > 0 && r.writeSeconds > 0 ? 100 * r.lengthSeconds / r.writeSeconds
-                                                           : -1,
-                 "%.0f %%");
-            double ratioParse = -1, ratioWrite = -1;
-            if (haveOurs && i > 0 && o.parse) ratioParse = r.parseSeconds / ours.parseSeconds;
-            if (haveOurs && i > 0 && r.writeSeconds > 0 && ours.writeSeconds > 0)
+            double ratioTotal = -1, ratioWrite = -1;
+            if (compare && i > 0 && r.totalSeconds > 0 && ours.totalSeconds > 0)
+                ratioTotal = r.totalSeconds / ours.totalSeconds;
+            if (compare && i > 0 && r.writeSeconds > 0 && ours.writeSeconds > 0)
                 ratioWrite = r.writeSeconds / ours.writeSeconds;
-            cell(rp, sizeof rp, ratioParse, "%.2fx");
-            cell(rw, sizeof rw, ratioWrite, "%.2fx");
-            std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n",
-                        engines[i].name, parse, rel, write, peak, allocs, floor, rfloor, share, rp,
-                        rw);
+            std::printf(
+                "| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", engines[i].name,
+                cell(mbps(mb, r.totalSeconds), "%.0f").c_str(),
+                cell(mbps(mb, r.parseSeconds), "%.0f").c_str(),
+                cell(mbps(mb, r.releaseSeconds), "%.0f").c_str(),
+                cell(mbps(mb, r.writeSeconds), "%.0f").c_str(),
+                cell(mbps(mb, r.copySeconds), "%.0f").c_str(),
+                cell(r.peakBytes < 0 ? -1 : r.peakBytes / text.size(), "%.2f").c_str(),
+                cell(r.allocations, "%.0f").c_str(), cell(mbps(mb, r.allocSeconds), "%.0f").c_str(),
+                cell(ratioTotal, "%.2fx").c_str(), cell(ratioWrite, "%.2fx").c_str());
 
-            // The targets: parse at least 1.3x tinyxml2 and 3x libxml2 on every
-            // document, at least half of pugixml on the prose; write at least
-            // as fast as pugixml's raw save everywhere.
-            if (!haveOurs || i == 0) continue;
-            auto check = [&](const char* what, double ratio, double need) {
-                if (ratio < 0) return;
-                char line[480];
-                int n = std::snprintf(line, sizeof line, "%s: %s vs %s %.2fx (target %.2fx)",
-                                      name, what, engines[i].name, ratio, need);
-                // A missed target whose needed speed lies above our floor
-                // (the allocation calls of a parse; the reads and the output
-                // fill of a write) cannot be met while those stay.
-                const bool parsing = std::strcmp(what, "parse") == 0;
-                const double needed =
-                    need * mb / (parsing ? r.parseSeconds : r.writeSeconds);
-                const double floorSeconds = parsing ? ours.allocSeconds : ours.readSeconds;
-                if (ratio < need && floorSeconds > 0 && n > 0 &&
-                    static_cast<size_t>(n) < sizeof line) {
-                    const double floorSpeed = mb / floorSeconds;
-                    n += std::snprintf(line + n, sizeof line - static_cast<size_t>(n),
-                                       "; needs %.0f MB/s, %s allow %.0f MB/s%s", needed,
-                                       parsing ? "our allocation calls alone"
-                                               : "two reads of our tree and one fill of the output",
-                                       floorSpeed, floorSpeed < needed ? ": out of reach" : "");
-                }
-                // What the write pass alone achieves: the speed our writer
-                // would have without the length pass that sizes its output.
-                if (ratio < need && !parsing && ours.lengthSeconds > 0 &&
-                    ours.writeSeconds > ours.lengthSeconds && n > 0 &&
-                    static_cast<size_t>(n) < sizeof line) {
-                    const double single = mb / (ours.writeSeconds - ours.lengthSeconds);
-                    std::snprintf(line + n, sizeof line - static_cast<size_t>(n),
-                                  "; the write pass alone runs at %.0f MB/s", single);
-                }
-                verdicts.push_back(Verdict{line, ratio >= need});
-            };
+            if (!compare) continue;
+            auto speed = [&](double seconds) { return cell(mbps(mb, seconds), "%.0f MB/s"); };
+            if (i == 0) {
+                if (ours.copySeconds > 0 && ours.totalSeconds > 0)
+                    targets.push_back(Target{"copy+release vs our parse+release", name,
+                                             speed(ours.copySeconds), speed(ours.totalSeconds),
+                                             "", ours.totalSeconds / ours.copySeconds, 1.0, false});
+                continue;
+            }
             const std::string peer = engines[i].name;
-            if (peer == "tinyxml2") check("parse", ratioParse, 1.3);
-            if (peer == "libxml2") check("parse", ratioParse, 3.0);
-            if (peer == "pugixml" && std::strcmp(name, "prose.xml") == 0)
-                check("parse", ratioParse, 0.5);
-            if (peer == "pugixml") check("write", ratioWrite, 1.0);
+            const double goal = peer == "pugixml" ? 0.5 : peer == "tinyxml2" ? 1.5
+                                : peer == "libxml2" ? 4.0 : -1;
+            if (goal > 0 && ratioTotal > 0) {
+                // What the target asks of us, beside what our allocation calls
+                // alone allow: a target above that floor cannot be met while
+                // the parse makes those calls.
+                std::string note;
+                const double needed = goal * mb / r.totalSeconds;
+                if (ratioTotal < goal && ours.allocSeconds > 0) {
+                    const double floor = mb / ours.allocSeconds;
+                    note = "needs " + cell(needed, "%.0f") + " MB/s; our allocation calls alone " +
+                           cell(floor, "%.0f") + " MB/s" + (floor < needed ? ": out of reach" : "");
+                }
+                targets.push_back(Target{"parse+release vs " + peer, name,
+                                         speed(ours.totalSeconds), speed(r.totalSeconds), note,
+                                         ratioTotal, goal, false});
+            }
+            if (peer == "pugixml" && ratioWrite > 0)
+                targets.push_back(Target{"compact write vs pugixml", name, speed(ours.writeSeconds),
+                                         speed(r.writeSeconds), "", ratioWrite, 1.0, false});
+            if (peer == "pugixml" && ours.peakBytes > 0 && r.peakBytes > 0) {
+                auto times = [&](double bytes) { return cell(bytes / text.size(), "%.2fx input"); };
+                targets.push_back(Target{"peak memory of a parse vs pugixml", name,
+                                         times(ours.peakBytes), times(r.peakBytes), "",
+                                         ours.peakBytes / r.peakBytes, 1.25, true});
+            }
         }
         std::fflush(stdout);
     }
 
-    if (!verdicts.empty()) {
+    // The build benchmark.
+    if (o.copyAndBuild && (o.doc.empty() || o.doc == "build")) {
+        const BuildPlan plan = makeBuildPlan(1000000);
+        std::printf("\n### build: %zu elements in the shape of records.xml, then released\n\n",
+                    plan.elements);
+        std::printf("| library | build+release ms | million elements/s | ours / this |\n");
+        std::printf("|---|---:|---:|---:|\n");
+        double oursSeconds = -1;
+        for (const Engine& e : engines) {
+            if (!e.build) continue;
+            const double s = measureBuild(e, plan, o.runs);
+            const bool isOurs = std::strcmp(e.name, "ours") == 0;
+            if (isOurs) oursSeconds = s;
+            const bool peer = !isOurs && oursSeconds > 0;
+            std::printf("| %s | %.1f | %.2f | %s |\n", e.name, s * 1e3, plan.elements / s / 1e6,
+                        cell(peer ? s / oursSeconds : -1, "%.2fx").c_str());
+            if (peer && std::strcmp(e.name, "pugixml") == 0)
+                targets.push_back(Target{"build+release vs pugixml", "build",
+                                         cell(oursSeconds * 1e3, "%.1f ms"),
+                                         cell(s * 1e3, "%.1f ms"), "", s / oursSeconds, 0.5,
+                                         false});
+        }
+    }
+
+    if (!targets.empty()) {
         std::printf("\n### Targets\n\n");
-        for (const Verdict& v : verdicts)
-            std::printf("- %s %s\n", v.pass ? "met:    " : "MISSED: ", v.text.c_str());
+        std::printf("| target | document | ours | other | ours / other | asked | verdict | "
+                    "note |\n");
+        std::printf("|---|---|---:|---:|---:|---:|---|---|\n");
+        int met = 0;
+        for (const Target& t : targets) {
+            met += t.met();
+            std::printf("| %s | %s | %s | %s | %.2fx | %s %.2fx | %s | %s |\n", t.what.c_str(),
+                        t.where.c_str(), t.ours.c_str(), t.other.c_str(), t.ratio,
+                        t.atMost ? "<=" : ">=", t.goal, t.met() ? "met" : "MISSED",
+                        t.note.c_str());
+        }
+        std::printf("\n%d of %zu targets met.\n", met, targets.size());
     }
     return failures ? 1 : 0;
 }

@@ -1,4 +1,4 @@
-// corpus_gen.cpp - writes the four benchmark documents, deterministically,
+// corpus_gen.cpp - writes the five benchmark documents, deterministically,
 // into a directory:
 //
 //   records.xml  data records: many small elements with a few attributes and
@@ -6,6 +6,9 @@
 //   attrs.xml    attribute-heavy entries: empty elements with ten attributes
 //   prose.xml    text-heavy prose: long paragraphs with entity references and
 //                multibyte UTF-8 (two-, three- and four-byte characters)
+//   escaped.xml  prose dense with escaped characters: an "&", "<" or '"'
+//                every 10 to 20 bytes of text, between many short words of
+//                two- and three-byte UTF-8
 //   mixed.xml    a mixed document: comments, CDATA sections, a document type,
 //                mixed content and nesting 80 levels deep
 //
@@ -166,6 +169,43 @@ std::string prose(size_t target) {
     return s;
 }
 
+// Short words, most of them with a multibyte character.
+const char* const kShortForeign[] = {
+    "\xC3\xA9t\xC3\xA9", "o\xC3\xB9", "\xC3\xA0", "\xCE\xB1\xCE\xB2", "\xCF\x80",
+    "\xD0\xB4\xD0\xB0", "\xE6\x97\xA5", "\xE4\xB8\xAD\xE6\x96\x87", "\xE2\x82\xAC",
+    "na\xC3\xAF", "\xC3\xBC" "ber", "so", "et", "of", "la", "ni"};
+
+// The escaped forms of the characters met every 10 to 20 bytes of text.
+const char* const kDenseEntities[] = {"&amp;", "&lt;", "&quot;"};
+
+std::string escaped(size_t target) {
+    Rng r(5);
+    std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<notes>\n";
+    for (unsigned n = 1; s.size() < target; n++) {
+        s += "  <note n=\"";
+        number(s, n);
+        s += "\" by=\"";
+        s += r.pick(kShortForeign);
+        s += " &quot;";
+        s += r.pick(kShortForeign);
+        s += "&quot;\">";
+        for (unsigned k = 0, count = 20 + r.below(40); k < count; k++) {
+            // 10 to 20 bytes of short words, then one escaped character.
+            const size_t start = s.size();
+            const size_t span = 10 + r.below(11);
+            for (size_t gap = 0; gap < span; gap = s.size() - start) {
+                const std::string word = std::string(r.pick(kShortForeign)) + ' ';
+                if (gap >= 10 && gap + word.size() > 20) break;
+                s += word;
+            }
+            s += r.pick(kDenseEntities);
+        }
+        s += "</note>\n";
+    }
+    s += "</notes>\n";
+    return s;
+}
+
 std::string mixed(size_t target) {
     Rng r(4);
     std::string s =
@@ -248,6 +288,7 @@ int main(int argc, char** argv) {
     } docs[] = {{"records.xml", records},
                 {"attrs.xml", attributes},
                 {"prose.xml", prose},
+                {"escaped.xml", escaped},
                 {"mixed.xml", mixed}};
     for (const Doc& d : docs) {
         std::string path = dir + "/" + d.file;

@@ -1,11 +1,8 @@
 // engine_ours.cpp - this library: parseString from memory, createXMLString
-// in compact mode (format flag 0).
+// in compact mode (format flag 0), deepCopy, and a build through addChild,
+// addAttribute and addText.
 #include "engines.h"
 
-#include <cstdint>
-#include <cstring>
-
-#include "internal.h"
 #include "xmlParser.h"
 
 namespace bench {
@@ -30,52 +27,34 @@ void* write(void* tree, size_t* length) {
 
 void releaseOutput(void* output) { freeXMLString(static_cast<char*>(output)); }
 
-using xml_internal::NodeAccess;
-using xml_internal::NodeData;
+void* copy(void* tree) { return new XMLNode(static_cast<XMLNode*>(tree)->deepCopy()); }
 
-// The writer's reads without its writing: every name, attribute, text and
-// clear-tag value whole (strlen, as the writer must find each end), the
-// order entries of nodes that mix kinds, and the children, depth first with
-// a stack kept between calls.  It fetches ahead the way the writer does (the
-// kilobyte 4 KB above each node), so that it stays a floor under the writer.
-size_t readTree(void* tree) {
-    static std::vector<NodeData*> stack;
-    stack.clear();
-    size_t sum = 0;
-    stack.push_back(NodeAccess::data(*static_cast<XMLNode*>(tree)));
-    while (!stack.empty()) {
-        NodeData* d = stack.back();
-        stack.pop_back();
-        const uintptr_t ahead = reinterpret_cast<uintptr_t>(d) + 4096;
-        for (uintptr_t i = 0; i < 16; i++)
-            __builtin_prefetch(reinterpret_cast<const void*>(ahead + 64 * i));
-        if (d->name) sum += std::strlen(d->name);
-        for (int i = 0; i < d->attributeCount; i++) {
-            sum += std::strlen(d->attributes[i].name);
-            if (d->attributes[i].value) sum += std::strlen(d->attributes[i].value);
-        }
-        const bool mixed = (d->childCount != 0) + (d->textCount != 0) + (d->clearCount != 0) > 1;
-        if (mixed)
-            for (int i = 0; i < xml_internal::orderCount(d); i++) sum += static_cast<size_t>(d->order[i]);
-        for (int i = 0; i < d->textCount; i++) sum += std::strlen(d->texts[i]);
-        for (int i = 0; i < d->clearCount; i++)
-            if (d->clears[i].value) sum += std::strlen(d->clears[i].value);
-        for (int i = d->childCount - 1; i >= 0; i--) stack.push_back(d->children[i]);
+void* build(const BuildPlan& plan) {
+    XMLNode* root = new XMLNode(XMLNode::createXMLTopNode("records"));
+    for (const PlannedRecord& r : plan.records) {
+        XMLNode record = root->addChild("record");
+        record.addAttribute("id", r.id.c_str());
+        record.addAttribute("kind", r.kind.c_str());
+        record.addChild("name").addText(r.name.c_str());
+        XMLNode price = record.addChild("price");
+        price.addAttribute("currency", "EUR");
+        price.addText(r.price.c_str());
+        record.addChild("qty").addText(r.qty.c_str());
+        record.addChild("active").addText(r.active.c_str());
+        XMLNode tags = record.addChild("tags");
+        for (const std::string& t : r.tags) tags.addChild("tag").addText(t.c_str());
+        XMLNode when = record.addChild("when");
+        when.addAttribute("y", r.year.c_str());
+        when.addAttribute("m", r.month.c_str());
+        when.addAttribute("d", r.day.c_str());
     }
-    return sum;
-}
-
-// The length pass of compact writing, as createXMLString(0) runs it.
-size_t lengthPass(void* tree) {
-    const int n = NodeAccess::CreateXMLStringR(NodeAccess::data(*static_cast<XMLNode*>(tree)),
-                                               nullptr, -1);
-    return n < 0 ? 0 : static_cast<size_t>(n);
+    return root;
 }
 
 }  // namespace
 
 void addOurs(std::vector<Engine>& engines) {
-    engines.push_back(Engine{"ours", parse, release, write, releaseOutput, readTree, lengthPass});
+    engines.push_back(Engine{"ours", parse, release, write, releaseOutput, copy, build});
 }
 
 }  // namespace bench

@@ -1,12 +1,14 @@
 // engines.h - one XML library as the benchmark drives it: parse a document
-// held in memory into a tree, release the tree, and write the tree as compact
-// text.  Each library lives in its own engine_*.cpp, compiled only when CMake
+// held in memory into a tree, release the tree, write the tree as compact
+// text, and (where measured) copy a tree and build one through its adders.  Each library lives in its own engine_*.cpp, compiled only when CMake
 // found that library.
 #ifndef XMLBENCH_ENGINES_H
 #define XMLBENCH_ENGINES_H
 
 #include <cstddef>
 #include <vector>
+
+#include "build_plan.h"
 
 namespace bench {
 
@@ -24,16 +26,13 @@ struct Engine {
     void* (*write)(void* tree, size_t* length);
     // Releases what write returned.
     void (*releaseOutput)(void* output);
-    // Reads, once, every byte that writing the tree must read (each string
-    // whole, each array entry, following the tree's own pointers) and does
-    // nothing else; returns a sum of what it read.  A writer that must read
-    // the tree more than once cannot beat that many such reads.  Null when
-    // not measured.
-    size_t (*readTree)(void* tree);
-    // Runs the writer's length pass alone (the pass that sizes the output
-    // before the pass that writes it) and returns the length.  Null when the
-    // writer has no such pass.
-    size_t (*lengthPass)(void* tree);
+    // A deep copy of the tree, released with `release`.  Null when not
+    // measured.
+    void* (*copy)(void* tree);
+    // Builds the tree of `plan` through the library's own calls for adding
+    // elements, attributes and texts; released with `release`.  Null when not
+    // measured.
+    void* (*build)(const BuildPlan& plan);
 };
 
 void addOurs(std::vector<Engine>& engines);

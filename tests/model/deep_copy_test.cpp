@@ -209,8 +209,8 @@ TEST(DeepCopy, DeepBranchingTreeCompares) {
 // copy; each copy then gives the empty node (its partial tree released) or a
 // full copy, and the source stays intact.  Runs in a fresh process (memory
 // freed by earlier tests would absorb the limit) and not under the address
-// sanitizer, which reserves address space of its own.
-#if !defined(__SANITIZE_ADDRESS__)
+// or thread sanitizer, which reserve address space of their own.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 long addressSpaceBytes() {
     long pages = 0;
     FILE* f = std::fopen("/proc/self/statm", "r");

@@ -2,7 +2,8 @@
 // runs between them whole) against a plain character-by-character reference,
 // on random strings in every encoding: multibyte characters whose trail byte
 // is an entity character (Shift-JIS, GBK), characters cut short by the
-// terminating zero, and long runs.
+// terminating zero, and long runs; and the writer's escaping of the same
+// strings.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -69,6 +70,17 @@ TEST_F(EscapeWalkTest, MatchesCharacterWalk) {
             std::string out(expected.size() + 1, '#');
             ToXMLStringTool::toXMLUnSafe(&out[0], s.c_str());
             ASSERT_EQ(std::string(out.c_str()), expected);
+            // The writer escapes with the string's length known (sixteen bytes
+            // at a time): the same bytes, in attribute values and texts.
+            XMLNode node = XMLNode::createXMLTopNode("r");
+            node.addAttribute("k", s.c_str());
+            node.addText(s.c_str());
+            int size = 0;
+            char* written = node.createXMLString(0, &size);
+            ASSERT_NE(written, nullptr);
+            EXPECT_EQ(std::string(written, static_cast<size_t>(size)),
+                      "<r k=\"" + expected + "\">" + expected + "</r>");
+            freeXMLString(written);
         }
     }
 }

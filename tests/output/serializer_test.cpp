@@ -1,11 +1,13 @@
 // The serializer: both layouts byte for byte, the effective-level rules, the
-// length pass agreeing with the write pass, deep trees and oversize texts.
+// length pass agreeing with the write pass, deep trees and oversize texts,
+// the growing block and its failures.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
 
+#include "alloc_hook.h"
 #include "settings_guard.h"
 
 namespace {
@@ -399,6 +401,95 @@ TEST_F(SerializerTest, DeepFormattedTreeWithinLimits) {
     EXPECT_EQ(expected, s.size());
     EXPECT_EQ("<a>\n\t<a>\n\t\t<a>\n", s.substr(0, 15));
     EXPECT_EQ("\t</a>\n</a>\n", s.substr(s.size() - 11));
+}
+
+// The text is written into a block that grows with it.  Texts that end just
+// before, at and just after the block's sizes, and strings to escape around
+// the length up to which they are escaped straight into the block, come out
+// the same as the text written into a buffer of the counted size (render).
+TEST_F(SerializerTest, GrowingTextAtTheBlockBoundaries) {
+    struct Case {
+        size_t textLength;
+        char fill;
+    } cases[] = {{1013, 'x'}, {1014, 'x'}, {1015, 'x'}, {2037, 'x'}, {4095, '&'},
+                 {4096, '&'}, {4097, '&'}, {4096, 'x'}, {100000, '"'}, {300000, 'y'}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.textLength);
+        XMLNode root = XMLNode::createXMLTopNode("r");  // "<r>" and "</r>" around the text
+        root.addText(std::string(c.textLength, c.fill).c_str());
+        const std::string s = render(root, 0);
+        const size_t escaped = c.fill == '&' ? 5 : c.fill == '"' ? 6 : 1;
+        EXPECT_EQ(s.size(), 7 + c.textLength * escaped);
+        EXPECT_EQ(s.substr(s.size() - 4), "</r>");
+    }
+    // Many small pieces: the block doubles many times on the way.
+    XMLNode wide = XMLNode::createXMLTopNode("w");
+    for (int i = 0; i < 20000; i++) {
+        XMLNode c = wide.addChild("c");
+        c.addAttribute("k", i % 3 ? "v" : "a<b");
+        c.addText(std::to_string(i).c_str());
+    }
+    // Formatted, each child gains its TAB and line feed, the root two line feeds.
+    EXPECT_EQ(render(wide, 0).size() + 2 * 20000 + 2, render(wide, 1).size());
+}
+
+// A text of more than 64 MB is counted over the whole tree once it passes
+// that size, and the block grown to exactly what it needs: the bytes are
+// the same.
+TEST_F(SerializerTest, LargeTextIsWrittenWhole) {
+    const size_t part = size_t(36) << 20;
+    XMLNode root = XMLNode::createXMLTopNode("r");
+    root.addChild("a").addText((std::string(part, 'x') + "&").c_str());
+    root.addChild("b").addText((std::string(part, 'y') + "<").c_str());
+    root.addChild("c").addAttribute("k", "\"");
+    int size = 0;
+    char* text = root.createXMLString(0, &size);
+    ASSERT_NE(text, nullptr);
+    const std::string expectedStart = "<r><a>" + std::string(10, 'x');
+    ASSERT_EQ(static_cast<size_t>(size), 2 * part + 45);
+    EXPECT_EQ(std::strlen(text), static_cast<size_t>(size));
+    EXPECT_EQ(std::string(text, expectedStart.size()), expectedStart);
+    EXPECT_EQ(std::string(text + 6 + part, 15), "&amp;</a><b>yyy");
+    EXPECT_EQ(std::string(text + size - 27), "&lt;</b><c k=\"&quot;\"/></r>");
+    freeXMLString(text);
+}
+
+// Every allocation of a write may fail: of the frame stack of a tree deeper
+// than the walk's own frames, of the block and of each of its growths, of the
+// final trim.  The write then gives null and size 0 (or, when only the trim
+// failed, the whole text), and nothing leaks.
+TEST_F(SerializerTest, EveryAllocationOfAWriteMayFail) {
+    XMLNode root = XMLNode::createXMLTopNode("r");
+    XMLNode n = root;
+    for (int i = 0; i < 100; i++) n = n.addChild("deep");
+    for (int i = 0; i < 3000; i++) n.addChild("c").addText("some text & more");
+    const std::string expected = render(root, 0);
+    ASSERT_GT(expected.size(), size_t(64) << 10);
+
+    long calls = 0;
+    {
+        alloc_hook::Scope hook;
+        int size = 0;
+        freeXMLString(root.createXMLString(0, &size));
+        calls = hook.calls();
+        if (calls == 0) GTEST_SKIP() << "allocation hook not linked into the library";
+        EXPECT_EQ(hook.live(), 0);
+    }
+    EXPECT_GE(calls, 7);  // the stack, the block, its doublings, the trim
+    for (long k = 0; k < calls; k++) {
+        SCOPED_TRACE(k);
+        alloc_hook::Scope hook(k);
+        int size = -1;
+        char* text = root.createXMLString(0, &size);
+        EXPECT_TRUE(hook.failed());
+        if (text) {
+            EXPECT_EQ(std::string(text, static_cast<size_t>(size)), expected);
+            freeXMLString(text);
+        } else {
+            EXPECT_EQ(size, 0);
+        }
+        EXPECT_EQ(hook.live(), 0);
+    }
 }
 
 }  // namespace
