@@ -58,6 +58,27 @@ int placeItem(NodeData* d, int position, int n, void* array, size_t recordSize,
     return index;
 }
 
+// Enters the new record `c` (null when it could not be made; its parent
+// already `d`, its one reference handed over) into `d`'s arrays at
+// `position` and returns a handle on it.  On exhaustion of memory `c` is
+// released and the empty node returned, `d` unchanged.
+XMLNode placeNewChild(NodeData* d, NodeData* c, int growthStep, int position) {
+    if (!c) return XMLNode();
+    NodeAccess child;
+    child.nodeData = c;
+    void* a = NodeAccess(d).addToOrder(growthStep, &position, d->childCount, d->children,
+                                       sizeof(NodeData*), elementChildNode);
+    if (!a) {
+        c->parent = nullptr;
+        return XMLNode();  // `child` releases the new record
+    }
+    d->children = static_cast<NodeData**>(a);
+    d->children[position] = c;
+    c->referenceCount++;  // the slot's reference
+    d->childCount++;
+    return child;
+}
+
 // Whether `x` is `d` itself or one of its ancestors.
 bool isSelfOrAncestor(const NodeData* x, const NodeData* d) {
     for (; d; d = d->parent)
@@ -97,8 +118,8 @@ XMLAttribute* XMLNode::addAttribute_priv(int growthStep, char* name, char* value
     const int n = nodeData->attributeCount;
     void* a = growArray(nodeData, nodeData->attributes, growthStep, n, sizeof(XMLAttribute));
     if (!a) {
-        std::free(name);
-        std::free(value);
+        freeNodeString(nodeData, name);
+        freeNodeString(nodeData, value);
         return &emptyXMLAttribute;
     }
     nodeData->attributes = static_cast<XMLAttribute*>(a);
@@ -118,7 +139,7 @@ const char* XMLNode::addText_priv(int growthStep, char* text, int position) {
     void* a = addToOrder(growthStep, &position, nodeData->textCount, nodeData->texts,
                          sizeof(char*), elementText);
     if (!a) {
-        std::free(text);
+        freeNodeString(nodeData, text);
         return nullptr;
     }
     nodeData->texts = static_cast<char**>(a);
@@ -137,7 +158,7 @@ XMLClear* XMLNode::addClear_priv(int growthStep, char* value, const char* openTa
     void* a = addToOrder(growthStep, &position, nodeData->clearCount, nodeData->clears,
                          sizeof(XMLClear), elementClear);
     if (!a) {
-        std::free(value);
+        freeNodeString(nodeData, value);
         return &emptyXMLClear;
     }
     nodeData->clears = static_cast<XMLClear*>(a);
@@ -158,18 +179,9 @@ XMLNode XMLNode::addChild_priv(int growthStep, char* name, char isDeclaration, i
     // The child's record is created before anything is placed, so that an
     // exhaustion of memory at either step leaves this node unchanged.
     XMLNode child(nodeData, name, isDeclaration);
-    if (!child.nodeData) return XMLNode();
-    void* a = addToOrder(growthStep, &position, nodeData->childCount, nodeData->children,
-                         sizeof(XMLNodeDataTag*), elementChildNode);
-    if (!a) {
-        child.nodeData->parent = nullptr;
-        return XMLNode();  // `child` releases the new record
-    }
-    nodeData->children = static_cast<XMLNodeDataTag**>(a);
-    nodeData->children[position] = child.nodeData;
-    child.nodeData->referenceCount++;  // the slot's reference
-    nodeData->childCount++;
-    return child;
+    NodeData* const c = child.nodeData;
+    child.nodeData = nullptr;  // its reference goes to placeNewChild
+    return placeNewChild(nodeData, c, growthStep, position);
 }
 
 // ---------------------------------------------------------------------------
@@ -181,12 +193,12 @@ XMLAttribute* XMLNode::addAttribute_WOSD(char* name, char* value) {
 }
 
 XMLAttribute* XMLNode::addAttribute(const char* name, const char* value) {
-    if (!name) return &emptyXMLAttribute;
-    char* n = stringDup(name);
-    char* v = stringDup(value);
+    if (!name || !nodeData) return &emptyXMLAttribute;
+    char* n = copyNodeString(nodeData, name);
+    char* v = value ? copyNodeString(nodeData, value) : nullptr;
     if (!n || (value && !v)) {
-        std::free(n);
-        std::free(v);
+        freeNodeString(nodeData, n);
+        freeNodeString(nodeData, v);
         return &emptyXMLAttribute;
     }
     return addAttribute_priv(0, n, v);
@@ -198,7 +210,7 @@ const char* XMLNode::addText_WOSD(char* text, int position) {
 
 const char* XMLNode::addText(const char* text, int position) {
     if (!text || !nodeData) return nullptr;
-    return addText_priv(0, stringDup(text), position);
+    return addText_priv(0, copyNodeString(nodeData, text), position);
 }
 
 XMLClear* XMLNode::addClear_WOSD(char* value, const char* openTag, const char* closeTag,
@@ -209,7 +221,7 @@ XMLClear* XMLNode::addClear_WOSD(char* value, const char* openTag, const char* c
 XMLClear* XMLNode::addClear(const char* value, const char* openTag, const char* closeTag,
                             int position) {
     if (!value || !nodeData) return &emptyXMLClear;
-    return addClear_priv(0, stringDup(value), openTag, closeTag, position);
+    return addClear_priv(0, copyNodeString(nodeData, value), openTag, closeTag, position);
 }
 
 XMLNode XMLNode::addChild_WOSD(char* name, char isDeclaration, int position) {
@@ -218,7 +230,9 @@ XMLNode XMLNode::addChild_WOSD(char* name, char isDeclaration, int position) {
 
 XMLNode XMLNode::addChild(const char* name, char isDeclaration, int position) {
     if (!name || !nodeData) return XMLNode();
-    return addChild_priv(0, stringDup(name), isDeclaration, position);
+    NodeData* const c = newOwnRecord(isDeclaration, name);
+    if (c) c->parent = nodeData;
+    return placeNewChild(nodeData, c, 0, position);
 }
 
 // ---------------------------------------------------------------------------

@@ -48,6 +48,10 @@ void* arrayReserve(const NodeData* d, void* array, int count, size_t need, size_
     size_t grown = room < SIZE_MAX / 2 ? 2 * room : need;
     if (grown < need) grown = need;
     if (grown < 4) grown = 4;
+    if (!array && need <= SIZE_MAX / recordSize) {
+        // A first array fits exactly in the spare room of a record of its own.
+        if (void* room = takeRoom(d, need * recordSize, true)) return room;
+    }
     if (array && inBlock(d, array)) return leaveBlock(array, count, grown, recordSize);
     return heapArray(array, grown, recordSize);
 }
@@ -72,6 +76,46 @@ NodeData* newHeapRecord(char isDeclaration) {
     d->referenceCount = 1;
     d->block = nullptr;
     return d;
+}
+
+namespace {
+
+constexpr size_t kBlockHeader = (sizeof(NodeBlock) + 15) & ~size_t(15);
+
+// The spare room of a record of its own: enough for a short text or a few
+// short attributes with the first array of each kind, small enough that a
+// record which never uses it wastes little.
+constexpr size_t kOwnRecordRoom = 64;
+
+}  // namespace
+
+NodeData* newOwnRecord(char isDeclaration, const char* name) {
+    const size_t nameBytes = std::strlen(name) + 1;
+    const size_t head = kBlockHeader + sizeof(NodeData);
+    if (nameBytes > SIZE_MAX - head - kOwnRecordRoom) return nullptr;
+    const size_t size = head + nameBytes + kOwnRecordRoom;
+    char* raw = static_cast<char*>(std::malloc(size));
+    if (!raw) return nullptr;
+    NodeBlock* b = new (raw) NodeBlock;
+    b->live.store(1, std::memory_order_relaxed);  // its one record
+    b->end = raw + size;
+    NodeData* d = reinterpret_cast<NodeData*>(raw + kBlockHeader);
+    clearNodeData(d);
+    d->declarationFlag = isDeclaration;
+    d->referenceCount = 1;
+    d->block = b;
+    d->name = raw + head;
+    std::memcpy(d->name, name, nameBytes);
+    b->next = raw + head + nameBytes;
+    return d;
+}
+
+char* copyNodeString(const NodeData* d, const char* s) {
+    const size_t n = std::strlen(s) + 1;
+    char* p = takeRoom(d, n, false);
+    if (!p) return stringDup(s);
+    std::memcpy(p, s, n);
+    return p;
 }
 
 char* growNodeString(const NodeData* d, char* s, size_t used, size_t room) {
@@ -124,7 +168,6 @@ void releaseContent(NodeData* d) {
 
 namespace {
 
-constexpr size_t kBlockHeader = (sizeof(NodeBlock) + 15) & ~size_t(15);
 constexpr size_t kSmallestBlock = 4096;
 constexpr size_t kLargestBlock = 1 << 20;
 
@@ -160,6 +203,7 @@ char* BlockBuilder::newBlockChunk(size_t bytes, NodeBlock** block) {
     if (!raw) return nullptr;
     NodeBlock* b = new (raw) NodeBlock;
     b->end = raw + size;
+    b->next = b->end;  // shared by many records: no spare room
     char* p = raw + kBlockHeader;
     if (alone) {
         b->live.store(1, std::memory_order_relaxed);  // its one record

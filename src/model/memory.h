@@ -13,9 +13,18 @@
 //   atomic, so records of one block may be released on several threads at
 //   once (after nodes were moved between documents).
 //
-// - The heap.  Everything else: records made by the adders, strings handed
-//   over by callers (`_WOSD`) or copied with stringDup, and arrays of nodes
-//   that were edited.  Such an array carries its capacity in a small header
+// - Records of their own.  The copying adders make each new record as a
+//   small block that holds that record alone, with its name and some spare
+//   room after it.  The first string the copying adders store on the node
+//   and its first array of each kind are taken from that room while it
+//   lasts (a cursor in the block, touched only through its one record, so
+//   only by the thread that edits its tree).  They belong to the block like
+//   any other block content: replacing or deleting one leaves its room
+//   unused until the record goes.
+//
+// - The heap.  Everything else: records made by the owning adders and the
+//   parser's top nodes, strings handed over by callers (`_WOSD`) or copied
+//   with stringDup, and arrays of nodes that were edited.  Such an array carries its capacity in a small header
 //   just before its first record and grows geometrically, so n additions
 //   copy O(n) bytes in all even where realloc always moves.
 //
@@ -34,6 +43,7 @@ namespace xml_internal {
 struct NodeBlock {
     std::atomic<long> live;  // references: records, plus one while a builder fills it
     char* end;               // one past the block's last byte
+    char* next;              // a record of its own: its unused room; else `end`
 };
 
 // Whether `p` lies in the block `d` holds (so must never be passed to free).
@@ -76,6 +86,25 @@ void trimNodeString(const NodeData* d, char** s, size_t size);
 
 // Records.  A new heap record, cleared, with one reference, or null.
 NodeData* newHeapRecord(char isDeclaration);
+// A new record of its own holding a copy of `name` (not null), cleared but
+// for the name, with one reference, or null.
+NodeData* newOwnRecord(char isDeclaration, const char* name);
+
+// `bytes` (> 0) of the spare room of a record of its own, aligned for
+// pointers when `aligned`; null when `d` has no such room left.
+inline char* takeRoom(const NodeData* d, size_t bytes, bool aligned) {
+    NodeBlock* const b = d->block;
+    if (!b) return nullptr;
+    char* p = b->next;
+    if (aligned) p += (8 - reinterpret_cast<uintptr_t>(p) % 8) % 8;
+    if (p > b->end || static_cast<size_t>(b->end - p) < bytes) return nullptr;
+    b->next = p + bytes;
+    return p;
+}
+
+// A copy of `s` (not null) for `d`: in its spare room when it fits, else
+// from stringDup; null when memory runs out.
+char* copyNodeString(const NodeData* d, const char* s);
 
 // Frees records whose references are gone, one after another: records of
 // one block (usually released in a row) drop their references on it
@@ -88,12 +117,21 @@ public:
     ~RecordReleases() {
         if (pending_) dropBlock(pending_, count_);
     }
+    // To be called before `d`'s content is freed: the pending references
+    // are dropped first unless `d` is of their block, so that memory goes
+    // in the order its records are released.
+    void next(const NodeData* d) {
+        if (pending_ && d->block != pending_) {
+            dropBlock(pending_, count_);
+            pending_ = nullptr;
+        }
+    }
     void free(NodeData* d) {
         NodeBlock* const b = d->block;
+        next(d);
         if (!inBlock(d, d)) std::free(d);
         if (!b) return;
-        if (b != pending_) {
-            if (pending_) dropBlock(pending_, count_);
+        if (!pending_) {
             pending_ = b;
             count_ = 0;
         }

@@ -140,6 +140,7 @@ void XMLNode::emptyTheNode(char force) {
             return false;
         }
         void done(NodeData* d) {
+            records.next(d);
             if (d->referenceCount != 0) {
                 releaseContent(d);  // an empty shell stays for its handles
                 return;
