@@ -64,7 +64,10 @@ char* fromXMLTokenText(const char* source, int length, XML* state, size_t* decod
 
 // fromXMLTokenText writing its output where `allocate(context, size)` gives
 // room for `size` bytes (null when it cannot: the state's error becomes
-// errorNoXMLData); returns that room.
+// errorNoXMLData); returns that room.  The room asked for may be larger than
+// the output (up to `length` + 1 bytes), and a wrong reference may be found
+// once it has been given: then the result is null and the room stays the
+// allocator's.
 using DecodeAllocator = char* (*)(void* context, size_t size);
 char* fromXMLTokenTextInto(const char* source, int length, XML* state, DecodeAllocator allocate,
                            void* context, size_t* decodedLength = nullptr);
