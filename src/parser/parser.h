@@ -72,6 +72,18 @@ using DecodeAllocator = char* (*)(void* context, size_t size);
 char* fromXMLTokenTextInto(const char* source, int length, XML* state, DecodeAllocator allocate,
                            void* context, size_t* decodedLength = nullptr);
 
+// Where the clear tag whose open string the tokenizer has just matched (the
+// state's index is just after it) ends: its value runs from `value` up to
+// `end`, its close string `close` follows, and the text goes on at `after`.
+// False when it has no end.
+struct ClearTagEnd {
+    const char* value;
+    const char* end;
+    const char* after;
+    const char* close;
+};
+bool findClearTagEnd(const XML* x, const ClearTagRow* row, ClearTagEnd* found);
+
 // 0 when the stored tag name stands as a whole name at `text`, else 1.
 char myTagCompare(const char* name, const char* text);
 
