@@ -75,6 +75,23 @@ inline bool equalIgnoringAsciiCase(const char* a, const char* b, size_t n) {
     return true;
 }
 
+// The bytes of a word (eight bytes read with memcpy) that are zero, each
+// marked by its 0x80 bit, exactly: no carry runs from one byte into the next.
+inline uint64_t zeroBytes(uint64_t x) {
+    const uint64_t low7 = 0x7F7F7F7F7F7F7F7FULL;
+    return ~(((x & low7) + low7) | x) & 0x8080808080808080ULL;
+}
+
+// The position in memory (0 to 7) of the first byte marked by its 0x80 bit
+// in a word read with memcpy; at least one byte is marked.
+inline int firstFlaggedByte(uint64_t marks) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return __builtin_clzll(marks) >> 3;
+#else
+    return __builtin_ctzll(marks) >> 3;
+#endif
+}
+
 // Steps from the first byte of a character to the first byte of the next one
 // with the character-length table `table`.  Stays on a zero byte, and stops
 // on a zero byte met among the bytes a multibyte lead byte claims, so no

@@ -36,9 +36,9 @@ const char* findSubsetEnd(const char* s, const char** after) {
 
 }  // namespace
 
-char XMLNode::parseClearTag(void* state, void* rowPointer) {
-    XML* x = static_cast<XML*>(state);
-    const ClearTagRow* row = static_cast<const ClearTagRow*>(rowPointer);
+namespace xml_internal {
+
+bool findClearTagEnd(const XML* x, const ClearTagRow* row, ClearTagEnd* found) {
     const char* const s = x->document + x->index;
     const char* close = row->close;
     const char* end = nullptr;
@@ -65,14 +65,25 @@ char XMLNode::parseClearTag(void* state, void* rowPointer) {
     } else {
         end = findClose(s, close);
     }
-    if (!end) {
+    if (!end) return false;
+    if (!after) after = end + std::strlen(close);
+    *found = ClearTagEnd{s, end, after, close};
+    return true;
+}
+
+}  // namespace xml_internal
+
+char XMLNode::parseClearTag(void* state, void* rowPointer) {
+    XML* x = static_cast<XML*>(state);
+    const ClearTagRow* row = static_cast<const ClearTagRow*>(rowPointer);
+    ClearTagEnd c;
+    if (!findClearTagEnd(x, row, &c)) {
         x->error = errorUnmatchedClearTagEnd;
         return 1;
     }
-    if (!after) after = end + std::strlen(close);
-    x->index = static_cast<int>(after - x->document);
-    char* value = stringDup(s, static_cast<int>(end - s));
-    if (!value || addClear_priv(50, value, row->open, close, -1) == &emptyXMLClear) {
+    x->index = static_cast<int>(c.after - x->document);
+    char* value = stringDup(c.value, static_cast<int>(c.end - c.value));
+    if (!value || addClear_priv(50, value, row->open, c.close, -1) == &emptyXMLClear) {
         x->error = errorNoXMLData;  // out of memory (the adder freed the value)
         return 1;
     }

@@ -82,7 +82,6 @@ public:
     Stack<NodeData*> children_;
     Stack<int> order_;
     Stack<Frame> frames_;  // frames_.items[0] is the base node
-    NodeAccess clearSink_;  // a node of its own for the clear-tag reader
 
     bool fail() {
         x_->error = errorNoXMLData;
@@ -236,25 +235,20 @@ public:
         return true;
     }
 
-    // Reads a clear tag whose open string the tokenizer matched, with the
-    // library's own reader working on a node of its own, and moves the
-    // clear tag it stored onto the stacks.
+    // Reads a clear tag whose open string the tokenizer matched, as the
+    // library's clear-tag reader does, with its value copied from the text
+    // straight onto the string stack.
     bool collectClear(const ClearTagRow* row) {
-        if (!clearSink_.nodeData) {
-            clearSink_.nodeData = newHeapRecord(0);  // the handle takes its one reference
-            if (!clearSink_.nodeData) return fail();
+        ClearTagEnd c;
+        if (!findClearTagEnd(x_, row, &c)) {
+            x_->error = errorUnmatchedClearTagEnd;
+            return false;
         }
-        if (clearSink_.parseClearTag(x_, const_cast<ClearTagRow*>(row))) return false;
-        NodeData* const sink = clearSink_.nodeData;
-        XMLClear& c = sink->clears[0];
-        sink->clearCount = 0;  // the value is moved out: the sink is empty again
-        char* value = const_cast<char*>(c.value);
+        x_->index = static_cast<int>(c.after - x_->document);
         size_t at;
-        const bool ok = pushString(value, std::strlen(value), &at);
-        std::free(value);
-        if (!ok) return false;
+        if (!pushString(c.value, static_cast<size_t>(c.end - c.value), &at)) return false;
         Frame& f = top();
-        if (!clears_.push(Clear{at, c.openTag, c.closeTag}) ||
+        if (!clears_.push(Clear{at, row->open, c.close}) ||
             !pushOrder(f.clears, clears_.count - 1, elementClear))
             return fail();
         return true;

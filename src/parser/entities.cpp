@@ -8,19 +8,29 @@ namespace {
 
 // The named entities as 8-byte words, for comparing a whole entity at once
 // where eight bytes remain: each row's text in lower case, padded with zero
-// bytes, and a mask of the bytes it covers.  Usable when every row fits in
-// eight bytes (the table's longest is six).
+// bytes, and a mask of the bytes it covers.  Only rows whose byte after "&"
+// is that of the text can match, so the rows are chained by that byte (in
+// lower case), each chain in table order: `first` gives a chain's first row,
+// `next` the row after it (-1 ends a chain).  Usable when every row fits in
+// eight bytes (the table's longest is six) and has a byte after its "&".
 struct EntityWords {
     uint64_t word[16];
     uint64_t mask[16];
+    signed char first[256];
+    signed char next[16];
     int count = 0;
     bool usable = true;
 };
 
 EntityWords buildEntityWords() {
     EntityWords w;
+    signed char* last[256];
+    for (int b = 0; b < 256; b++) {
+        w.first[b] = -1;
+        last[b] = &w.first[b];
+    }
     for (const EntityRow* row = XMLEntities; row->entity; ++row) {
-        if (w.count == 16 || row->length < 1 || row->length > 8) {
+        if (w.count == 16 || row->length < 2 || row->length > 8) {
             w.usable = false;
             break;
         }
@@ -31,6 +41,9 @@ EntityWords buildEntityWords() {
         }
         std::memcpy(&w.word[w.count], text, 8);
         std::memcpy(&w.mask[w.count], mask, 8);
+        w.next[w.count] = -1;
+        *last[text[1]] = static_cast<signed char>(w.count);
+        last[text[1]] = &w.next[w.count];
         w.count++;
     }
     return w;
@@ -75,18 +88,13 @@ inline int writeUtf8(unsigned value, char* out) {
     return 4;
 }
 
-// What one reference stands for: up to four bytes.
-struct Decoded {
-    char bytes[4];
-    int count;
-};
-
 // Reads the reference that starts with the "&" at `p`, with `remain` bytes
 // (at least 1) left in the source, of which the first `readable` may be read
 // (the source's length may reach past a zero byte that ends the string
 // early; nothing after that zero is read).  Returns the number of bytes it
-// takes and stores what it stands for, or returns 0 and stores the error
-// code.
+// takes and writes what it stands for (1 to 4 bytes, never more than it
+// takes) at `out`, with their number in `*count`, and sets `*zero` when that
+// is a zero byte; or returns 0 and stores the error code.
 //
 // A numeric reference in UTF-8 mode is written as the UTF-8 sequence of its
 // value, so that "&#233;" and "&#8364;" give the characters they name: one
@@ -98,7 +106,8 @@ struct Decoded {
 // other modes the value is one byte, 0 to 255.  Value 0 ("&#0;", "&#;") is a
 // zero byte in every mode.
 [[gnu::always_inline]] inline int decodeReference(const char* p, int remain, int readable,
-                                                bool utf8, Decoded* out, XMLError* error) {
+                                                bool utf8, char* out, int* count, bool* zero,
+                                                XMLError* error) {
     if (remain > 2 && p[1] == '#') {
         int i = 2;
         unsigned base = 10;
@@ -128,23 +137,24 @@ struct Decoded {
             value = value * base + digit;
             if (value > kLastUnicode) value = kLastUnicode + 1;  // saturate: any number of digits
         }
+        if (value == 0) *zero = true;
         if (utf8) {
             if (value > kLastUnicode || (value >= 0xD800 && value <= 0xDFFF)) {
                 *error = errorCharacterCodeAbove255;
                 return 0;
             }
-            out->count = writeUtf8(value, out->bytes);
+            *count = writeUtf8(value, out);
         } else {
             if (value > 255) {
                 *error = errorCharacterCodeAbove255;
                 return 0;
             }
-            out->bytes[0] = static_cast<char>(value);
-            out->count = 1;
+            out[0] = static_cast<char>(value);
+            *count = 1;
         }
         return i + 1;
     }
-    out->count = 1;
+    *count = 1;
     // With eight bytes left and readable, every row fits, and each is
     // compared as one masked word (rows in table order, as below).
     if (remain >= 8 && readable >= 8) {
@@ -153,9 +163,9 @@ struct Decoded {
             uint64_t x;
             std::memcpy(&x, p, 8);
             x = lowerAsciiWord(x);
-            for (int r = 0; r < words.count; r++) {
+            for (int r = words.first[asciiLower.map[static_cast<unsigned char>(p[1])]]; r >= 0; r = words.next[r]) {
                 if ((x & words.mask[r]) == words.word[r]) {
-                    out->bytes[0] = XMLEntities[r].character;
+                    out[0] = XMLEntities[r].character;
                     return XMLEntities[r].length;
                 }
             }
@@ -173,7 +183,7 @@ struct Decoded {
                                 (static_cast<unsigned char>(p[1]) | 0x20)))
             continue;
         if (equalIgnoringAsciiCase(p, row->entity, static_cast<size_t>(row->length))) {
-            out->bytes[0] = row->character;
+            out[0] = row->character;
             return row->length;
         }
     }
@@ -196,6 +206,112 @@ inline const char* nextReference(const unsigned char* table, const char* p, cons
     return nullptr;
 }
 
+// The bytes of a source to decode: from `source` up to `stop` (the first
+// zero byte, or `end` when there is none before it).  A reference may read
+// up to `end`, or up to and including the zero byte at stop.
+struct Source {
+    const char* source;
+    const char* stop;
+    const char* end;
+    const char* readableEnd() const { return stop < end ? stop + 1 : end; }
+};
+
+// Checks every reference of the source and gives the length of its decoding
+// (without terminator), or false with the error code of the first wrong
+// reference.
+bool measure(const Source& in, const unsigned char* table, bool utf8, size_t* length,
+             XMLError* error) {
+    size_t saved = 0;
+    for (const char* p = in.source;;) {
+        const char* amp = nextReference(table, p, in.stop);
+        if (!amp) break;
+        char bytes[4];
+        int count;
+        bool zero;
+        const int k = decodeReference(amp, static_cast<int>(in.end - amp),
+                                      static_cast<int>(in.readableEnd() - amp), utf8, bytes,
+                                      &count, &zero, error);
+        if (!k) return false;
+        saved += static_cast<size_t>(k - count);  // a reference is never shorter
+        p = amp + k;
+    }
+    *length = static_cast<size_t>(in.stop - in.source) - saved;
+    return true;
+}
+
+// Copies the bytes from `s` up to the first "&" or to `stop` to `*w`, and
+// returns where the copy stopped (the "&", or stop); `*w` moves as far.
+// Runs between references are mostly short in escaped text, so the first
+// 32 bytes go a word at a time, each word stored whole while the
+// output room `wEnd` has space for it (the bytes stored past the "&" are
+// written over afterwards); a longer run goes to memchr and memcpy.
+inline const char* copyToAmpersand(const char* s, const char* stop, char** w, const char* wEnd) {
+    char* o = *w;
+    size_t words = static_cast<size_t>(stop - s) < static_cast<size_t>(wEnd - o)
+                       ? static_cast<size_t>(stop - s) / 8
+                       : static_cast<size_t>(wEnd - o) / 8;
+    if (words > 4) words = 4;
+    for (; words > 0; words--) {
+        uint64_t x;
+        std::memcpy(&x, s, 8);
+        std::memcpy(o, &x, 8);
+        const uint64_t found = zeroBytes(x ^ 0x2626262626262626ULL);  // "&" is 0x26
+        if (found) {
+            const int k = firstFlaggedByte(found);
+            *w = o + k;
+            return s + k;
+        }
+        s += 8;
+        o += 8;
+    }
+    const char* amp = static_cast<const char*>(std::memchr(s, '&', static_cast<size_t>(stop - s)));
+    const char* const e = amp ? amp : stop;
+    std::memcpy(o, s, static_cast<size_t>(e - s));
+    *w = o + (e - s);
+    return e;
+}
+
+// Decodes the source into `out`, which has room for its decoding and its
+// terminator up to `wEnd` (at most the source's length and one more byte).
+// Runs between references are copied whole: a character that `end` cuts
+// short keeps the bytes before `stop`.  Gives the number of bytes of the
+// string, which a reference to character 0 ends early; or false with the
+// error code of the first wrong reference.
+bool decodeInto(const Source& in, const unsigned char* table, bool utf8, char* out,
+                const char* wEnd, size_t* length, XMLError* error) {
+    const char* const stop = in.stop;
+    const char* const readableEnd = in.readableEnd();
+    char* w = out;
+    bool zero = false;  // a reference wrote a zero byte
+    const char* run = in.source;  // a character's first byte, before `s`
+    const char* s = run;
+    for (;;) {
+        s = copyToAmpersand(s, stop, &w, wEnd);
+        if (s == stop) break;
+        const char* const next = walkToCharacter(table, run, s);
+        if (next != s) {
+            // A trail byte of a multibyte character: copy the rest of that
+            // character and search on after it.
+            const char* const e = next < stop ? next : stop;
+            std::memcpy(w, s, static_cast<size_t>(e - s));
+            w += e - s;
+            s = run = e;
+            if (s == stop) break;
+            continue;
+        }
+        int count;
+        const int k = decodeReference(s, static_cast<int>(in.end - s),
+                                      static_cast<int>(readableEnd - s), utf8, w, &count, &zero,
+                                      error);
+        if (!k) return false;
+        w += count;
+        s = run = s + k;
+    }
+    *w = 0;
+    *length = zero ? std::strlen(out) : static_cast<size_t>(w - out);
+    return true;
+}
+
 char* heapOutput(void*, size_t size) { return static_cast<char*>(std::malloc(size)); }
 
 // A new empty string (the decoding of an empty source).
@@ -210,101 +326,41 @@ char* emptyString(XML* state, size_t* decodedLength) {
     return empty;
 }
 
-// Two passes over the same bytes: the first checks every reference and counts
-// the output, the second writes it into the one allocation.  Both stop at
-// `stop` (the first zero byte, or `end` when there is none before it); the
-// characters in between are copied whole except where `end` cuts one short,
-// and only the runs between references are walked character by character.
-// When memory runs out the state's error becomes errorNoXMLData.  The output
-// goes where `allocate` says (a new heap string by default).
-char* decode(const char* source, const char* stop, const char* end, XML* state,
-             size_t* decodedLength, DecodeAllocator allocate = heapOutput,
-             void* context = nullptr) {
+// The decoding of `in` where `allocate` gives room.  With `roomy`, the room
+// asked for first is the source's length and one more byte, which its
+// decoding never exceeds, so that one pass decodes and checks; when that room
+// cannot be had (and always without `roomy`) a first pass checks every
+// reference and measures the output, and the room is then asked for at its
+// exact size.  A wrong reference is reported before memory runs out, as the
+// check comes first.  When memory runs out the state's error becomes
+// errorNoXMLData.
+char* decode(const Source& in, XML* state, size_t* decodedLength, DecodeAllocator allocate,
+             void* context, bool roomy) {
     const unsigned char* const table = XML_ByteTable;
     const bool utf8 = table == XML_utf8ByteTable;
-    // What may be read: up to `end`, or up to and including the zero byte.
-    const char* const readableEnd = stop < end ? stop + 1 : end;
-
-    // Pass 1: check every reference and count what they save.  The first
-    // references found are remembered (where, how long, which character), so
-    // that pass 2 writes them without searching or reading them again.
-    struct Found {
-        const char* at;
-        int length;
-        Decoded decoded;
-    };
-    constexpr int kRemembered = 32;
-    Found found[kRemembered];
-    int foundCount = 0;
-    size_t saved = 0;
-    const char* p = source;
-    for (;;) {
-        const char* amp = nextReference(table, p, stop);
-        if (!amp) break;
-        Decoded ch{};
-        XMLError error = errorNone;
-        const int k = decodeReference(amp, static_cast<int>(end - amp),
-                                      static_cast<int>(readableEnd - amp), utf8, &ch, &error);
-        if (!k) {
+    XMLError error = errorNone;
+    const size_t whole = static_cast<size_t>(in.stop - in.source);
+    char* out = roomy ? allocate(context, whole + 1) : nullptr;
+    size_t room = whole + 1;
+    if (!out) {
+        size_t count;
+        if (!measure(in, table, utf8, &count, &error)) {
             if (state) state->error = error;
             return nullptr;
         }
-        // The count stops one past what is remembered: "and more".
-        if (foundCount < kRemembered) found[foundCount] = Found{amp, k, ch};
-        if (foundCount <= kRemembered) foundCount++;
-        saved += static_cast<size_t>(k - ch.count);  // a reference is never shorter
-        p = amp + k;
-    }
-
-    const size_t count = static_cast<size_t>(stop - source) - saved;
-    char* out = allocate(context, count + 1);
-    if (!out) {
-        if (state) state->error = errorNoXMLData;
-        return nullptr;
-    }
-    if (!foundCount) {
-        if (decodedLength) *decodedLength = count;
-        std::memcpy(out, source, count);  // no reference: the bytes as they are
-        out[count] = 0;
-        return out;
-    }
-
-    // Pass 2: copy the runs between references and write each reference's
-    // character: the remembered ones as they were found, any later ones
-    // searched and read again (every reference is known to be valid).  A
-    // reference to character 0 ends the string early: the length reported is
-    // the string's, up to its first zero byte.
-    const int remembered = foundCount < kRemembered ? foundCount : kRemembered;
-    const bool more = foundCount > kRemembered;
-    char* w = out;
-    char* firstZero = nullptr;
-    const char* from = source;
-    for (int i = 0;; i++) {
-        const char* amp;
-        int k;
-        Decoded ch{};
-        if (i < remembered) {
-            amp = found[i].at;
-            k = found[i].length;
-            ch = found[i].decoded;
-        } else {
-            amp = more ? nextReference(table, from, stop) : nullptr;
-            if (!amp) break;
-            XMLError error = errorNone;
-            k = decodeReference(amp, static_cast<int>(end - amp),
-                                static_cast<int>(readableEnd - amp), utf8, &ch, &error);
+        room = count + 1;
+        out = allocate(context, room);
+        if (!out) {
+            if (state) state->error = errorNoXMLData;
+            return nullptr;
         }
-        std::memcpy(w, from, static_cast<size_t>(amp - from));
-        w += amp - from;
-        if (ch.bytes[0] == 0 && !firstZero) firstZero = w;  // only value 0 writes a zero byte
-        std::memcpy(w, ch.bytes, static_cast<size_t>(ch.count));
-        w += ch.count;
-        from = amp + k;
     }
-    std::memcpy(w, from, static_cast<size_t>(stop - from));
-    w += stop - from;
-    *w = 0;
-    if (decodedLength) *decodedLength = static_cast<size_t>((firstZero ? firstZero : w) - out);
+    size_t length;
+    if (!decodeInto(in, table, utf8, out, out + room, &length, &error)) {
+        if (state) state->error = error;
+        return nullptr;  // only with `roomy`: the room stays the allocator's
+    }
+    if (decodedLength) *decodedLength = length;
     return out;
 }
 
@@ -315,12 +371,14 @@ char* fromXMLString(const char* source, int length, XML* state, size_t* decodedL
     if (length <= 0 || *source == 0) return emptyString(state, decodedLength);
     const char* const end = source + length;
     const char* const zero = static_cast<const char*>(std::memchr(source, 0, static_cast<size_t>(length)));
-    return decode(source, zero ? zero : end, end, state, decodedLength);
+    return decode(Source{source, zero ? zero : end, end}, state, decodedLength, heapOutput, nullptr,
+                  false);
 }
 
 char* fromXMLTokenText(const char* source, int length, XML* state, size_t* decodedLength) {
     if (length <= 0) return emptyString(state, decodedLength);
-    return decode(source, source + length, source + length, state, decodedLength);
+    return decode(Source{source, source + length, source + length}, state, decodedLength,
+                  heapOutput, nullptr, false);
 }
 
 char* fromXMLTokenTextInto(const char* source, int length, XML* state, DecodeAllocator allocate,
@@ -335,8 +393,8 @@ char* fromXMLTokenTextInto(const char* source, int length, XML* state, DecodeAll
         if (decodedLength) *decodedLength = 0;
         return empty;
     }
-    return decode(source, source + length, source + length, state, decodedLength, allocate,
-                  context);
+    return decode(Source{source, source + length, source + length}, state, decodedLength, allocate,
+                  context, true);
 }
 
 }  // namespace xml_internal

@@ -64,10 +64,25 @@ char* fromXMLTokenText(const char* source, int length, XML* state, size_t* decod
 
 // fromXMLTokenText writing its output where `allocate(context, size)` gives
 // room for `size` bytes (null when it cannot: the state's error becomes
-// errorNoXMLData); returns that room.
+// errorNoXMLData); returns that room.  The room asked for may be larger than
+// the output (up to `length` + 1 bytes), and a wrong reference may be found
+// once it has been given: then the result is null and the room stays the
+// allocator's.
 using DecodeAllocator = char* (*)(void* context, size_t size);
 char* fromXMLTokenTextInto(const char* source, int length, XML* state, DecodeAllocator allocate,
                            void* context, size_t* decodedLength = nullptr);
+
+// Where the clear tag whose open string the tokenizer has just matched (the
+// state's index is just after it) ends: its value runs from `value` up to
+// `end`, its close string `close` follows, and the text goes on at `after`.
+// False when it has no end.
+struct ClearTagEnd {
+    const char* value;
+    const char* end;
+    const char* after;
+    const char* close;
+};
+bool findClearTagEnd(const XML* x, const ClearTagRow* row, ClearTagEnd* found);
 
 // 0 when the stored tag name stands as a whole name at `text`, else 1.
 char myTagCompare(const char* name, const char* text);
