@@ -60,9 +60,7 @@ double runReplay(const AllocReplay& replay) {
     const double t0 = threadSeconds();
     for (const AllocReplay::Step& s : replay.steps) {
         switch (s.kind) {
-            case AllocEvent::Malloc:
-                blocks[s.slot] = std::malloc(s.size);
-                break;
+            case AllocEvent::Malloc: blocks[s.slot] = std::malloc(s.size); break;
             case AllocEvent::Realloc: {
                 void* p = std::realloc(blocks[s.slot], s.size);
                 if (p) blocks[s.slot] = p;

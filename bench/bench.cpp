@@ -224,13 +224,20 @@ int main(int argc, char** argv) {
     Options o;
     for (int i = 1; i < argc; i++) {
         std::string a = argv[i];
-        if (a == "--runs" && i + 1 < argc) o.runs = std::max(1, std::atoi(argv[++i]));
-        else if (a == "--lib" && i + 1 < argc) o.libs = argv[++i];
-        else if (a == "--doc" && i + 1 < argc) o.doc = argv[++i];
-        else if (a == "--parse-only") o.write = o.copyAndBuild = false;
-        else if (a == "--write-only") o.parse = o.copyAndBuild = false;
-        else if (a == "--times-only") o.floors = false;
-        else if (!a.empty() && a[0] != '-') o.dir = a;
+        if (a == "--runs" && i + 1 < argc)
+            o.runs = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--lib" && i + 1 < argc)
+            o.libs = argv[++i];
+        else if (a == "--doc" && i + 1 < argc)
+            o.doc = argv[++i];
+        else if (a == "--parse-only")
+            o.write = o.copyAndBuild = false;
+        else if (a == "--write-only")
+            o.parse = o.copyAndBuild = false;
+        else if (a == "--times-only")
+            o.floors = false;
+        else if (!a.empty() && a[0] != '-')
+            o.dir = a;
         else {
             std::fprintf(stderr,
                          "usage: %s [--runs N] [--lib a,b] [--doc name] [--parse-only | "
@@ -265,9 +272,10 @@ int main(int argc, char** argv) {
 
     const char* const docs[] = {"records.xml", "attrs.xml", "prose.xml", "escaped.xml",
                                 "mixed.xml"};
-    std::printf("Median of %d runs of thread CPU time; MB = 10^6 bytes; every speed is the "
-                "input document's size over the time.\n",
-                o.runs);
+    std::printf(
+        "Median of %d runs of thread CPU time; MB = 10^6 bytes; every speed is the "
+        "input document's size over the time.\n",
+        o.runs);
     std::printf("Libraries:");
     for (const Engine& e : engines) std::printf(" %s", e.name);
     std::printf("\n");
@@ -280,8 +288,7 @@ int main(int argc, char** argv) {
         if (!o.doc.empty() && std::strstr(name, o.doc.c_str()) == nullptr) continue;
         std::string text;
         if (!readFile(o.dir + "/" + name, text)) {
-            std::fprintf(stderr, "cannot read %s/%s (run xml_corpus first)\n", o.dir.c_str(),
-                         name);
+            std::fprintf(stderr, "cannot read %s/%s (run xml_corpus first)\n", o.dir.c_str(), name);
             return 1;
         }
         const double mb = text.size() / 1e6;
@@ -292,10 +299,11 @@ int main(int argc, char** argv) {
         }
 
         std::printf("\n### %s (%.1f MB)\n\n", name, mb);
-        std::printf("| library | parse+release MB/s | parse MB/s | release MB/s | write MB/s "
-                    "| copy+release MB/s | peak memory of a parse (x input) "
-                    "| allocations per parse | allocation floor MB/s "
-                    "| ours / this: parse+release | ours / this: write |\n");
+        std::printf(
+            "| library | parse+release MB/s | parse MB/s | release MB/s | write MB/s "
+            "| copy+release MB/s | peak memory of a parse (x input) "
+            "| allocations per parse | allocation floor MB/s "
+            "| ours / this: parse+release | ours / this: write |\n");
         std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
         const Result& ours = results[0];
         const bool compare = haveOurs && ours.parsed;
@@ -311,29 +319,31 @@ int main(int argc, char** argv) {
                 ratioTotal = r.totalSeconds / ours.totalSeconds;
             if (compare && i > 0 && r.writeSeconds > 0 && ours.writeSeconds > 0)
                 ratioWrite = r.writeSeconds / ours.writeSeconds;
-            std::printf(
-                "| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", engines[i].name,
-                cell(mbps(mb, r.totalSeconds), "%.0f").c_str(),
-                cell(mbps(mb, r.parseSeconds), "%.0f").c_str(),
-                cell(mbps(mb, r.releaseSeconds), "%.0f").c_str(),
-                cell(mbps(mb, r.writeSeconds), "%.0f").c_str(),
-                cell(mbps(mb, r.copySeconds), "%.0f").c_str(),
-                cell(r.peakBytes < 0 ? -1 : r.peakBytes / text.size(), "%.2f").c_str(),
-                cell(r.allocations, "%.0f").c_str(), cell(mbps(mb, r.allocSeconds), "%.0f").c_str(),
-                cell(ratioTotal, "%.2fx").c_str(), cell(ratioWrite, "%.2fx").c_str());
+            std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n",
+                        engines[i].name, cell(mbps(mb, r.totalSeconds), "%.0f").c_str(),
+                        cell(mbps(mb, r.parseSeconds), "%.0f").c_str(),
+                        cell(mbps(mb, r.releaseSeconds), "%.0f").c_str(),
+                        cell(mbps(mb, r.writeSeconds), "%.0f").c_str(),
+                        cell(mbps(mb, r.copySeconds), "%.0f").c_str(),
+                        cell(r.peakBytes < 0 ? -1 : r.peakBytes / text.size(), "%.2f").c_str(),
+                        cell(r.allocations, "%.0f").c_str(),
+                        cell(mbps(mb, r.allocSeconds), "%.0f").c_str(),
+                        cell(ratioTotal, "%.2fx").c_str(), cell(ratioWrite, "%.2fx").c_str());
 
             if (!compare) continue;
             auto speed = [&](double seconds) { return cell(mbps(mb, seconds), "%.0f MB/s"); };
             if (i == 0) {
                 if (ours.copySeconds > 0 && ours.totalSeconds > 0)
                     targets.push_back(Target{"copy+release vs our parse+release", name,
-                                             speed(ours.copySeconds), speed(ours.totalSeconds),
-                                             "", ours.totalSeconds / ours.copySeconds, 1.0, false});
+                                             speed(ours.copySeconds), speed(ours.totalSeconds), "",
+                                             ours.totalSeconds / ours.copySeconds, 1.0, false});
                 continue;
             }
             const std::string peer = engines[i].name;
-            const double goal = peer == "pugixml" ? 0.5 : peer == "tinyxml2" ? 1.5
-                                : peer == "libxml2" ? 4.0 : -1;
+            const double goal = peer == "pugixml"    ? 0.5
+                                : peer == "tinyxml2" ? 1.5
+                                : peer == "libxml2"  ? 4.0
+                                                     : -1;
             if (goal > 0 && ratioTotal > 0) {
                 // What the target asks of us, beside what our allocation calls
                 // alone allow: a target above that floor cannot be met while
@@ -345,9 +355,8 @@ int main(int argc, char** argv) {
                     note = "needs " + cell(needed, "%.0f") + " MB/s; our allocation calls alone " +
                            cell(floor, "%.0f") + " MB/s" + (floor < needed ? ": out of reach" : "");
                 }
-                targets.push_back(Target{"parse+release vs " + peer, name,
-                                         speed(ours.totalSeconds), speed(r.totalSeconds), note,
-                                         ratioTotal, goal, false});
+                targets.push_back(Target{"parse+release vs " + peer, name, speed(ours.totalSeconds),
+                                         speed(r.totalSeconds), note, ratioTotal, goal, false});
             }
             if (peer == "pugixml" && ratioWrite > 0)
                 targets.push_back(Target{"compact write vs pugixml", name, speed(ours.writeSeconds),
@@ -379,25 +388,24 @@ int main(int argc, char** argv) {
             std::printf("| %s | %.1f | %.2f | %s |\n", e.name, s * 1e3, plan.elements / s / 1e6,
                         cell(peer ? s / oursSeconds : -1, "%.2fx").c_str());
             if (peer && std::strcmp(e.name, "pugixml") == 0)
-                targets.push_back(Target{"build+release vs pugixml", "build",
-                                         cell(oursSeconds * 1e3, "%.1f ms"),
-                                         cell(s * 1e3, "%.1f ms"), "", s / oursSeconds, 0.5,
-                                         false});
+                targets.push_back(
+                    Target{"build+release vs pugixml", "build", cell(oursSeconds * 1e3, "%.1f ms"),
+                           cell(s * 1e3, "%.1f ms"), "", s / oursSeconds, 0.5, false});
         }
     }
 
     if (!targets.empty()) {
         std::printf("\n### Targets\n\n");
-        std::printf("| target | document | ours | other | ours / other | asked | verdict | "
-                    "note |\n");
+        std::printf(
+            "| target | document | ours | other | ours / other | asked | verdict | "
+            "note |\n");
         std::printf("|---|---|---:|---:|---:|---:|---|---|\n");
         int met = 0;
         for (const Target& t : targets) {
             met += t.met();
             std::printf("| %s | %s | %s | %s | %.2fx | %s %.2fx | %s | %s |\n", t.what.c_str(),
                         t.where.c_str(), t.ours.c_str(), t.other.c_str(), t.ratio,
-                        t.atMost ? "<=" : ">=", t.goal, t.met() ? "met" : "MISSED",
-                        t.note.c_str());
+                        t.atMost ? "<=" : ">=", t.goal, t.met() ? "met" : "MISSED", t.note.c_str());
         }
         std::printf("\n%d of %zu targets met.\n", met, targets.size());
     }

@@ -38,28 +38,40 @@ struct Rng {
     }
     unsigned below(unsigned n) { return static_cast<unsigned>(next() % n); }
     template <size_t N>
-    const char* pick(const char* const (&list)[N]) { return list[below(N)]; }
+    const char* pick(const char* const (&list)[N]) {
+        return list[below(N)];
+    }
 };
 
 const char* const kWords[] = {
-    "the", "of", "and", "river", "stone", "light", "window", "garden", "silver", "morning",
-    "quiet", "market", "letter", "harbour", "winter", "station", "lantern", "meadow", "paper",
-    "forest", "bridge", "cloud", "engine", "copper", "island", "orchard", "signal", "thread",
-    "valley", "whisper", "a", "in", "to", "was", "for", "with", "under", "over", "between"};
+    "the",     "of",      "and",    "river",  "stone",  "light",   "window", "garden",
+    "silver",  "morning", "quiet",  "market", "letter", "harbour", "winter", "station",
+    "lantern", "meadow",  "paper",  "forest", "bridge", "cloud",   "engine", "copper",
+    "island",  "orchard", "signal", "thread", "valley", "whisper", "a",      "in",
+    "to",      "was",     "for",    "with",   "under",  "over",    "between"};
 
 // Multibyte words: two-byte Latin and Greek, three-byte CJK and symbols,
 // four-byte characters outside the basic plane.
-const char* const kForeign[] = {
-    "caf\xC3\xA9", "na\xC3\xAFve", "Gr\xC3\xBC\xC3\x9F" "e", "\xCE\xB1\xCE\xBB\xCF\x86\xCE\xB1",
-    "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", "\xE2\x82\xAC" "42", "\xE4\xB8\xAD\xE6\x96\x87",
-    "\xF0\x9F\x98\x80", "\xF0\x9D\x84\x9E", "se\xC3\xB1or", "\xD0\xBC\xD0\xB8\xD1\x80"};
+const char* const kForeign[] = {"caf\xC3\xA9",
+                                "na\xC3\xAFve",
+                                "Gr\xC3\xBC\xC3\x9F"
+                                "e",
+                                "\xCE\xB1\xCE\xBB\xCF\x86\xCE\xB1",
+                                "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
+                                "\xE2\x82\xAC"
+                                "42",
+                                "\xE4\xB8\xAD\xE6\x96\x87",
+                                "\xF0\x9F\x98\x80",
+                                "\xF0\x9D\x84\x9E",
+                                "se\xC3\xB1or",
+                                "\xD0\xBC\xD0\xB8\xD1\x80"};
 
 // Entity and character references, all of the five named ones included.
-const char* const kEntities[] = {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;", "&#38;",
-                                  "&#x41;", "&#65;"};
+const char* const kEntities[] = {"&amp;",  "&lt;",  "&gt;",   "&quot;",
+                                 "&apos;", "&#38;", "&#x41;", "&#65;"};
 
-const char* const kNames[] = {"alpha", "beta", "gamma", "delta", "epsilon", "zeta", "eta",
-                              "theta", "iota", "kappa", "lambda", "mu"};
+const char* const kNames[] = {"alpha", "beta",  "gamma", "delta", "epsilon", "zeta",
+                              "eta",   "theta", "iota",  "kappa", "lambda",  "mu"};
 
 void number(std::string& out, unsigned v) { out += std::to_string(v); }
 
@@ -141,9 +153,12 @@ void paragraph(Rng& r, std::string& s, unsigned count) {
     for (unsigned i = 0; i < count; i++) {
         if (i) s += (i % 17 == 0) ? "\n      " : " ";
         unsigned k = r.below(20);
-        if (k == 0) s += r.pick(kEntities);
-        else if (k <= 2) s += r.pick(kForeign);
-        else s += r.pick(kWords);
+        if (k == 0)
+            s += r.pick(kEntities);
+        else if (k <= 2)
+            s += r.pick(kForeign);
+        else
+            s += r.pick(kWords);
         if (r.below(12) == 0) s += ',';
     }
     s += '.';
@@ -170,10 +185,23 @@ std::string prose(size_t target) {
 }
 
 // Short words, most of them with a multibyte character.
-const char* const kShortForeign[] = {
-    "\xC3\xA9t\xC3\xA9", "o\xC3\xB9", "\xC3\xA0", "\xCE\xB1\xCE\xB2", "\xCF\x80",
-    "\xD0\xB4\xD0\xB0", "\xE6\x97\xA5", "\xE4\xB8\xAD\xE6\x96\x87", "\xE2\x82\xAC",
-    "na\xC3\xAF", "\xC3\xBC" "ber", "so", "et", "of", "la", "ni"};
+const char* const kShortForeign[] = {"\xC3\xA9t\xC3\xA9",
+                                     "o\xC3\xB9",
+                                     "\xC3\xA0",
+                                     "\xCE\xB1\xCE\xB2",
+                                     "\xCF\x80",
+                                     "\xD0\xB4\xD0\xB0",
+                                     "\xE6\x97\xA5",
+                                     "\xE4\xB8\xAD\xE6\x96\x87",
+                                     "\xE2\x82\xAC",
+                                     "na\xC3\xAF",
+                                     "\xC3\xBC"
+                                     "ber",
+                                     "so",
+                                     "et",
+                                     "of",
+                                     "la",
+                                     "ni"};
 
 // The escaped forms of the characters met every 10 to 20 bytes of text.
 const char* const kDenseEntities[] = {"&amp;", "&lt;", "&quot;"};

@@ -8,14 +8,13 @@
 #include <cstring>
 
 #define FUZZ_CHECK(condition) FUZZ_CHECK_MSG(condition, "%s", "")
-#define FUZZ_CHECK_MSG(condition, format, ...)                                 \
-    do {                                                                       \
-        if (!(condition)) {                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__,        \
-                         __LINE__, #condition);                                \
-            std::fprintf(stderr, format "\n", __VA_ARGS__);                    \
-            std::abort();                                                      \
-        }                                                                      \
+#define FUZZ_CHECK_MSG(condition, format, ...)                                                 \
+    do {                                                                                       \
+        if (!(condition)) {                                                                    \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+            std::fprintf(stderr, format "\n", __VA_ARGS__);                                    \
+            std::abort();                                                                      \
+        }                                                                                      \
     } while (0)
 
 // A heap copy of `size` bytes followed by one zero byte, in a block of

@@ -43,12 +43,8 @@ void step(Input& in, XMLNode* h) {
     const uint8_t op = in.byte();
     XMLNode& a = in.handle(h);
     switch (op % 34) {
-        case 0:
-            a = XMLNode::createXMLTopNode(name(in), in.byte() & 1);
-            break;
-        case 1:
-            a = XMLNode::createXMLTopNode_WOSD(owned(name(in)), in.byte() & 1);
-            break;
+        case 0: a = XMLNode::createXMLTopNode(name(in), in.byte() & 1); break;
+        case 1: a = XMLNode::createXMLTopNode_WOSD(owned(name(in)), in.byte() & 1); break;
         case 2: {
             XMLNode& b = in.handle(h);
             const char* n = name(in);
@@ -100,15 +96,9 @@ void step(Input& in, XMLNode* h) {
             FUZZ_CHECK(moved.isEmpty() || NodeAccess::data(moved) == NodeAccess::data(b));
             break;
         }
-        case 11:
-            a.updateName(name(in));
-            break;
-        case 12:
-            a.updateName_WOSD(owned(name(in)));
-            break;
-        case 13:
-            a.deleteNodeContent();
-            break;
+        case 11: a.updateName(name(in)); break;
+        case 12: a.updateName_WOSD(owned(name(in))); break;
+        case 13: a.deleteNodeContent(); break;
         case 14: {
             XMLNode& b = in.handle(h);
             b = a.getChildNode(static_cast<int>(in.byte() % 6) - 1);
@@ -125,9 +115,7 @@ void step(Input& in, XMLNode* h) {
             b = copy;
             break;
         }
-        case 17:
-            a = XMLNode();
-            break;
+        case 17: a = XMLNode(); break;
         case 18: {
             int size = -1;
             char* s = a.createXMLString(in.byte() & 1, &size);
@@ -152,7 +140,8 @@ void step(Input& in, XMLNode* h) {
             break;
         }
         case 21: {  // paths, creating missing children or not
-            static const char* const kPaths[] = {"a", "a/b", "a/b/x", "", "//", "b/", "x/item", nullptr};
+            static const char* const kPaths[] = {"a",  "a/b", "a/b/x",  "",
+                                                 "//", "b/",  "x/item", nullptr};
             const char* path = kPaths[in.byte() % 8];
             XMLNode& b = in.handle(h);
             b = a.getChildNodeByPath(path, in.byte() & 1, '/');

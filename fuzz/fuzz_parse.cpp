@@ -130,9 +130,8 @@ void checkRoundTrip(const XMLNode& tree) {
         XMLResults r;
         XMLNode again = XMLNode::parseString(text, nullptr, &r);
         const ::testing::AssertionResult same = TreesEqual(tree, again);
-        FUZZ_CHECK_MSG(r.errorCode == errorNone && same,
-                       "format %d: code %d, %s\nwritten:\n[%s]", format, r.errorCode,
-                       same.message(), text);
+        FUZZ_CHECK_MSG(r.errorCode == errorNone && same, "format %d: code %d, %s\nwritten:\n[%s]",
+                       format, r.errorCode, same.message(), text);
         freeXMLString(text);
     }
 }
@@ -158,7 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     r.line = r.column = -7;
     XMLNode tree = XMLNode::parseString(text, nullptr, &r);
     FUZZ_CHECK(r.errorCode >= errorNone && r.errorCode <= errorBase64OutputTooSmall);
-    FUZZ_CHECK_MSG((r.errorCode >= errorNoXMLData) == (tree.isEmpty() != 0), "code %d", r.errorCode);
+    FUZZ_CHECK_MSG((r.errorCode >= errorNoXMLData) == (tree.isEmpty() != 0), "code %d",
+                   r.errorCode);
     FUZZ_CHECK(r.errorCode == errorNone || (r.line >= 0 && r.column >= 0));
     FUZZ_CHECK_MSG(TreeInvariantsHold(tree), "%s", TreeInvariantsHold(tree).message());
 
@@ -176,7 +176,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             XMLNode again = XMLNode::parseString(compact);
             char* rewritten = again.createXMLString(0);
             FUZZ_CHECK_MSG(rewritten && std::strcmp(rewritten, compact) == 0,
-                       "round trip differs:\n[%s]\n[%s]", compact, rewritten ? rewritten : "(null)");
+                           "round trip differs:\n[%s]\n[%s]", compact,
+                           rewritten ? rewritten : "(null)");
             freeXMLString(rewritten);
         }
         freeXMLString(compact);
@@ -196,8 +197,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The escaping tool on the raw text.
     ToXMLStringTool tool;
     char* escaped = tool.toXML(text);
-    FUZZ_CHECK(escaped && std::strlen(escaped) ==
-                              static_cast<size_t>(ToXMLStringTool::lengthXMLString(text)));
+    FUZZ_CHECK(escaped &&
+               std::strlen(escaped) == static_cast<size_t>(ToXMLStringTool::lengthXMLString(text)));
 
     std::free(text);
     return 0;

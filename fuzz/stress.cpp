@@ -115,17 +115,17 @@ bool shapes(double scale) {
         {"<?a?> 1,000,000 times", repeat("<?a?>", million)},
         {"1,000,000 siblings", "<r>" + repeat("<a/>", million) + "</r>"},
     };
-    std::printf("| shape | input MB | parse s | write s | copy s | release s | total s "
-                "| peak in parse (x input) | held by the tree (x input) | goal |\n");
+    std::printf(
+        "| shape | input MB | parse s | write s | copy s | release s | total s "
+        "| peak in parse (x input) | held by the tree (x input) | goal |\n");
     std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---|\n");
     bool all = true;
     for (const Shape& s : list) {
         const double size = static_cast<double>(s.text.size());
         heldBytes = peakBytes = 0;
         XMLNode* tree = nullptr;
-        const double parse = seconds([&] {
-            tree = new XMLNode(XMLNode::parseString(s.text.c_str(), nullptr, nullptr));
-        });
+        const double parse = seconds(
+            [&] { tree = new XMLNode(XMLNode::parseString(s.text.c_str(), nullptr, nullptr)); });
         const double peak = static_cast<double>(peakBytes) / size;
         const double held = static_cast<double>(heldBytes) / size;
         int length = 0;
@@ -162,8 +162,7 @@ void linearity(double scale) {
         {"nesting never closed", 250000, [](size_t n) { return repeat("<a k='v'>", n); }},
         {"nesting, end tag recovery", 250000,
          [](size_t n) { return "<r>" + repeat("<a>", n) + "</r>"; }},
-        {"nesting, unmatched end tag", 250000,
-         [](size_t n) { return repeat("<a>", n) + "</b>"; }},
+        {"nesting, unmatched end tag", 250000, [](size_t n) { return repeat("<a>", n) + "</b>"; }},
         {"siblings", 250000, [](size_t n) { return "<r>" + repeat("<a/>", n) + "</r>"; }},
         {"texts joined across comments", 250000,
          [](size_t n) { return "<r>" + repeat("t<!--c-->", n) + "</r>"; }},

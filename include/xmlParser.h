@@ -56,15 +56,14 @@
 
 /** The version as a string literal, "MAJOR.MINOR.PATCH" ("2.39.0"). */
 #define XMLPARSER_VERSION_STRING                                              \
-    XMLPARSER_STRINGIFY(XMLPARSER_VERSION_MAJOR) "."                          \
-    XMLPARSER_STRINGIFY(XMLPARSER_VERSION_MINOR) "."                          \
-    XMLPARSER_STRINGIFY(XMLPARSER_VERSION_PATCH)
+    XMLPARSER_STRINGIFY(XMLPARSER_VERSION_MAJOR)                              \
+    "." XMLPARSER_STRINGIFY(XMLPARSER_VERSION_MINOR) "." XMLPARSER_STRINGIFY( \
+        XMLPARSER_VERSION_PATCH)
 
 /** The version as one number for compile-time tests: MAJOR * 10000 +
  * MINOR * 100 + PATCH (23900 for 2.39.0). */
-#define XMLPARSER_VERSION                                                     \
-    (XMLPARSER_VERSION_MAJOR * 10000 + XMLPARSER_VERSION_MINOR * 100 +        \
-     XMLPARSER_VERSION_PATCH)
+#define XMLPARSER_VERSION \
+    (XMLPARSER_VERSION_MAJOR * 10000 + XMLPARSER_VERSION_MINOR * 100 + XMLPARSER_VERSION_PATCH)
 
 /* ------------------------------------------------------------------------ */
 /* Symbol export                                                             */
@@ -111,27 +110,28 @@
  * keep a parsed tree; codes 3 and above are errors.  XMLNode::getError gives
  * the fixed message of each code. */
 typedef enum XMLError {
-    errorNone = 0,                    ///< No error.
-    warningUnmatchedEndTag = 1,       ///< A wrong or missing end tag, repaired; the tree is kept.
-    warningNoXMLTagFound = 2,         ///< No element at the top level; the tree is kept.
-    errorNoXMLData = 3,               ///< Empty or unreadable input, 2 GiB or more, or no memory.
-    errorMissingStartTagName = 4,     ///< A start tag without a name.
-    errorMissingEndTagName = 5,       ///< An end tag without a name.
-    errorUnmatchedEndTag = 6,         ///< An end tag that matches no open element.
-    errorUnmatchedClearTagEnd = 7,    ///< A CDATA section, comment, DOCTYPE or PRE without its end.
-    errorUnexpectedToken = 8,         ///< A token where the grammar allows none of its kind.
-    errorNoElements = 9,              ///< No text to parse (a null string).
-    errorFileNotFound = 10,           ///< The file could not be opened for reading.
-    errorFirstTagNotFound = 11,       ///< No child of the requested first tag's name.
-    errorUnknownCharacterEntity = 12, ///< An entity reference that is neither named nor numeric.
-    errorCharacterCodeAbove255 = 13,  ///< A numeric character reference above 255.
-    errorCharConversion = 14,         ///< Wide-character text that the locale cannot convert.
-    errorCannotOpenWriteFile = 15,    ///< The file could not be opened for writing.
-    errorCannotWriteFile = 16,        ///< Writing the file failed.
-    warningBase64DataSize = 17,       ///< Base64 length not a multiple of 4; a size is still given.
-    errorBase64IllegalCharacter = 18, ///< Base64 text with a byte outside alphabet and white space.
-    warningBase64Truncated = 19,      ///< Base64 text ends early; the bytes so far are kept.
-    errorBase64OutputTooSmall = 20    ///< Base64 text holds more than the output buffer takes.
+    errorNone = 0,                  ///< No error.
+    warningUnmatchedEndTag = 1,     ///< A wrong or missing end tag, repaired; the tree is kept.
+    warningNoXMLTagFound = 2,       ///< No element at the top level; the tree is kept.
+    errorNoXMLData = 3,             ///< Empty or unreadable input, 2 GiB or more, or no memory.
+    errorMissingStartTagName = 4,   ///< A start tag without a name.
+    errorMissingEndTagName = 5,     ///< An end tag without a name.
+    errorUnmatchedEndTag = 6,       ///< An end tag that matches no open element.
+    errorUnmatchedClearTagEnd = 7,  ///< A CDATA section, comment, DOCTYPE or PRE without its end.
+    errorUnexpectedToken = 8,       ///< A token where the grammar allows none of its kind.
+    errorNoElements = 9,            ///< No text to parse (a null string).
+    errorFileNotFound = 10,         ///< The file could not be opened for reading.
+    errorFirstTagNotFound = 11,     ///< No child of the requested first tag's name.
+    errorUnknownCharacterEntity = 12,  ///< An entity reference that is neither named nor numeric.
+    errorCharacterCodeAbove255 = 13,   ///< A numeric character reference above 255.
+    errorCharConversion = 14,          ///< Wide-character text that the locale cannot convert.
+    errorCannotOpenWriteFile = 15,     ///< The file could not be opened for writing.
+    errorCannotWriteFile = 16,         ///< Writing the file failed.
+    warningBase64DataSize = 17,  ///< Base64 length not a multiple of 4; a size is still given.
+    errorBase64IllegalCharacter =
+        18,                         ///< Base64 text with a byte outside alphabet and white space.
+    warningBase64Truncated = 19,    ///< Base64 text ends early; the bytes so far are kept.
+    errorBase64OutputTooSmall = 20  ///< Base64 text holds more than the output buffer takes.
 } XMLError;
 
 /** The kind of one item of a node's contents. */
@@ -267,8 +267,7 @@ struct XMLPARSER_API XMLNode {
      * @return the guess; charEncodingError for 24 bytes or fewer, for text in
      *         wide characters while guessWideCharChars is set, or for a
      *         declared UTF-8 that the bytes are not. */
-    static XMLCharEncoding guessCharEncoding(void* buffer, int length,
-                                             char useDeclaration = 1);
+    static XMLCharEncoding guessCharEncoding(void* buffer, int length, char useDeclaration = 1);
     ///@}
 
     /** @name Creating and naming */
@@ -359,19 +358,16 @@ struct XMLPARSER_API XMLNode {
      * ignoring ASCII case, when one is given); the empty node when there is
      * none. */
     XMLNode getChildNodeWithAttribute(const char* childName, const char* attributeName,
-                                      const char* attributeValue = 0,
-                                      int* iterator = 0) const;
+                                      const char* attributeValue = 0, int* iterator = 0) const;
     /** Follows a path of child names cut at `separator`, taking the first
      * child of each name.  With `createMissing` set, missing children are
      * appended on the way and the deepest is returned.
      * @return the node the path names; this node for a null or empty path; the
      *         empty node when a child is missing. */
-    XMLNode getChildNodeByPath(const char* path, char createMissing = 0,
-                               char separator = '/');
+    XMLNode getChildNodeByPath(const char* path, char createMissing = 0, char separator = '/');
     /** As getChildNodeByPath, working in the caller's writable buffer `path`,
      * which is cut during the call and restored before it returns. */
-    XMLNode getChildNodeByPathNonConst(char* path, char createMissing = 0,
-                                       char separator = '/');
+    XMLNode getChildNodeByPathNonConst(char* path, char createMissing = 0, char separator = '/');
     ///@}
 
     /** @name Positions in document order

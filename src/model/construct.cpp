@@ -33,8 +33,7 @@ bool growOrder(NodeData* d, int m) {
 // up and renumbering their order entries), and writes its order entry at the
 // requested position (appending when the position is negative or past the
 // end).  Returns the index at which the caller stores the record.
-int placeItem(NodeData* d, int position, int n, void* array, size_t recordSize,
-              XMLElementType k) {
+int placeItem(NodeData* d, int position, int n, void* array, size_t recordSize, XMLElementType k) {
     const int t = orderCount(d);
     int* o = d->order;
     if (position < 0 || position >= t) {
@@ -136,8 +135,8 @@ const char* XMLNode::addText_priv(int growthStep, char* text, int position) {
         std::free(text);
         return nullptr;
     }
-    void* a = addToOrder(growthStep, &position, nodeData->textCount, nodeData->texts,
-                         sizeof(char*), elementText);
+    void* a = addToOrder(growthStep, &position, nodeData->textCount, nodeData->texts, sizeof(char*),
+                         elementText);
     if (!a) {
         freeNodeString(nodeData, text);
         return nullptr;
@@ -273,8 +272,8 @@ static bool attachNode(NodeData* d, NodeData* x, int position) {
         x->referenceCount++;  // the new slot's reference
     }
     x->parent = d;
-    int index = placeItem(d, position, d->childCount, d->children, sizeof(NodeData*),
-                          elementChildNode);
+    int index =
+        placeItem(d, position, d->childCount, d->children, sizeof(NodeData*), elementChildNode);
     d->children[index] = x;
     d->childCount++;
     return true;

@@ -26,15 +26,9 @@ XMLContentEntry XMLNode::enumContents(int index) const {
     const int i = entryIndex(entry);
     e.kind = static_cast<XMLElementType>(entryKind(entry));
     switch (e.kind) {
-        case elementChildNode:
-            e.childNode = XMLNode(d->children[i]);
-            break;
-        case elementText:
-            e.text = d->texts[i];
-            break;
-        case elementClear:
-            e.clear = d->clears[i];
-            break;
+        case elementChildNode: e.childNode = XMLNode(d->children[i]); break;
+        case elementText: e.text = d->texts[i]; break;
+        case elementClear: e.clear = d->clears[i]; break;
         default:
             e.kind = elementNull;  // no order entry has kind 1
             break;

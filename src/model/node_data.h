@@ -23,7 +23,7 @@ struct NodeBlock;  // model/memory.h
 // stored as a plain pointer so that arrays can be grown with realloc and
 // moved with memmove.
 struct XMLNode::XMLNodeDataTag {
-    char* name;                 // owned; null for a nameless node
+    char* name;  // owned; null for a nameless node
     int childCount;
     int textCount;
     int clearCount;
@@ -84,9 +84,7 @@ inline int entryKind(int entry) { return entry & 3; }
 inline int entryIndex(int entry) { return entry >> 2; }
 
 // Number of order entries (child nodes, texts and clear tags) of a node.
-inline int orderCount(const NodeData* d) {
-    return d->childCount + d->textCount + d->clearCount;
-}
+inline int orderCount(const NodeData* d) { return d->childCount + d->textCount + d->clearCount; }
 
 // Frees a string the library owns (stored as const char* in the public
 // attribute and clear-tag records).

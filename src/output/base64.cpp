@@ -11,8 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-const char* base64EncodeTable =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+const char* base64EncodeTable = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 namespace {
 
@@ -28,10 +27,9 @@ struct DecodeTable {
     unsigned char entry[256];
     constexpr DecodeTable() : entry() {
         for (int i = 0; i < 256; i++) entry[i] = kIllegal;
-        const char alphabet[] =
-            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        for (int i = 0; i < 64; i++) entry[static_cast<unsigned char>(alphabet[i])] =
-            static_cast<unsigned char>(i);
+        const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int i = 0; i < 64; i++)
+            entry[static_cast<unsigned char>(alphabet[i])] = static_cast<unsigned char>(i);
         entry[static_cast<unsigned char>('=')] = kPad;
         entry[0x09] = kSpace;
         entry[0x0A] = kSpace;
@@ -64,8 +62,8 @@ inline void setError(XMLError* error, XMLError code) {
 // Decodes `text` into `output` (room for `length` bytes) following the
 // group-by-group outcome rules of XMLParserBase64Tool::decode; `*written`
 // receives the number of bytes written.
-unsigned char decodeInto(const char* text, unsigned char* output, int length,
-                         XMLError* error, int* written) {
+unsigned char decodeInto(const char* text, unsigned char* output, int length, XMLError* error,
+                         int* written) {
     setError(error, errorNone);
     *written = 0;
     // A missing text is empty; without an output buffer there is no room.
@@ -85,8 +83,15 @@ unsigned char decodeInto(const char* text, unsigned char* output, int length,
     int k = 0;
     for (;;) {
         unsigned char c1 = next();
-        if (c1 == kIllegal) { setError(error, errorBase64IllegalCharacter); *written = k; return 0; }
-        if (c1 == kEnd) { *written = k; return 2; }
+        if (c1 == kIllegal) {
+            setError(error, errorBase64IllegalCharacter);
+            *written = k;
+            return 0;
+        }
+        if (c1 == kEnd) {
+            *written = k;
+            return 2;
+        }
         if (c1 == kPad) {
             *written = k;
             if (k == length) return 2;
@@ -95,37 +100,69 @@ unsigned char decodeInto(const char* text, unsigned char* output, int length,
         }
 
         unsigned char c2 = next();
-        if (c2 == kIllegal) { setError(error, errorBase64IllegalCharacter); *written = k; return 0; }
+        if (c2 == kIllegal) {
+            setError(error, errorBase64IllegalCharacter);
+            *written = k;
+            return 0;
+        }
         if (c2 == kEnd || c2 == kPad) {
             setError(error, warningBase64Truncated);
             *written = k;
             return 1;
         }
-        if (k == length) { setError(error, errorBase64OutputTooSmall); *written = k; return 0; }
+        if (k == length) {
+            setError(error, errorBase64OutputTooSmall);
+            *written = k;
+            return 0;
+        }
         output[k] = static_cast<unsigned char>((c1 << 2) | (c2 >> 4));
 
         unsigned char c3 = next();
-        if (c3 == kIllegal) { setError(error, errorBase64IllegalCharacter); *written = k + 1; return 0; }
-        if (c3 == kEnd) { setError(error, warningBase64Truncated); *written = k + 1; return 1; }
+        if (c3 == kIllegal) {
+            setError(error, errorBase64IllegalCharacter);
+            *written = k + 1;
+            return 0;
+        }
+        if (c3 == kEnd) {
+            setError(error, warningBase64Truncated);
+            *written = k + 1;
+            return 1;
+        }
         if (c3 == kPad) {
             *written = k + 1;
             if (k + 1 == length) return 2;
             setError(error, warningBase64Truncated);
             return 1;
         }
-        if (k + 1 == length) { setError(error, errorBase64OutputTooSmall); *written = k + 1; return 0; }
+        if (k + 1 == length) {
+            setError(error, errorBase64OutputTooSmall);
+            *written = k + 1;
+            return 0;
+        }
         output[k + 1] = static_cast<unsigned char>((c2 << 4) | (c3 >> 2));
 
         unsigned char c4 = next();
-        if (c4 == kIllegal) { setError(error, errorBase64IllegalCharacter); *written = k + 2; return 0; }
-        if (c4 == kEnd) { setError(error, warningBase64Truncated); *written = k + 2; return 1; }
+        if (c4 == kIllegal) {
+            setError(error, errorBase64IllegalCharacter);
+            *written = k + 2;
+            return 0;
+        }
+        if (c4 == kEnd) {
+            setError(error, warningBase64Truncated);
+            *written = k + 2;
+            return 1;
+        }
         if (c4 == kPad) {
             *written = k + 2;
             if (k + 2 == length) return 2;
             setError(error, warningBase64Truncated);
             return 1;
         }
-        if (k + 2 == length) { setError(error, errorBase64OutputTooSmall); *written = k + 2; return 0; }
+        if (k + 2 == length) {
+            setError(error, errorBase64OutputTooSmall);
+            *written = k + 2;
+            return 0;
+        }
         output[k + 2] = static_cast<unsigned char>((c3 << 6) | c4);
         k += 3;
     }
@@ -170,8 +207,7 @@ int XMLParserBase64Tool::encodeLength(int inputLength, char formatted) {
 // Null when the encoded size would not fit in an int, when input is null
 // while its length is not 0, or when memory runs out; the buffer is then left
 // as it was.
-char* XMLParserBase64Tool::encode(unsigned char* input, unsigned int inputLength,
-                                  char formatted) {
+char* XMLParserBase64Tool::encode(unsigned char* input, unsigned int inputLength, char formatted) {
     long long size = encodedSize(inputLength, formatted != 0);
     if (size < 0 || (!input && inputLength)) return nullptr;
     alloc(static_cast<int>(size));
@@ -212,8 +248,7 @@ char* XMLParserBase64Tool::encode(unsigned char* input, unsigned int inputLength
             *out++ = '=';
             break;
         }
-        default:
-            break;
+        default: break;
     }
     *out = '\0';
     return buffer;
@@ -252,8 +287,8 @@ int XMLParserBase64Tool::decodeSize(const char* text, XMLError* error) {
     return size > static_cast<size_t>(INT_MAX) ? 0 : static_cast<int>(size);
 }
 
-unsigned char XMLParserBase64Tool::decode(const char* text, unsigned char* output,
-                                          int outputLength, XMLError* error) {
+unsigned char XMLParserBase64Tool::decode(const char* text, unsigned char* output, int outputLength,
+                                          XMLError* error) {
     int written;
     return decodeInto(text, output, outputLength, error, &written);
 }

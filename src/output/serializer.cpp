@@ -253,8 +253,7 @@ void startNode(Sink& sink, WriteFrame* f, NodeData* d, int level) {
     const bool named = d->name && d->name[0];
 
     int e = level;
-    if (level >= 0 && !declaration && d->textCount == 1 && d->childCount == 0 &&
-        d->clearCount == 0)
+    if (level >= 0 && !declaration && d->textCount == 1 && d->childCount == 0 && d->clearCount == 0)
         e = -2;  // a single text goes on the start tag's line
     f->d = d;
     f->effective = e;
@@ -351,8 +350,10 @@ struct WriteVisitor {
     }
     void item(NodeData* d, XMLElementType kind, int index) {
         const int e = stack.frames[stack.size - 1].effective;
-        if (kind == elementText) writeText(sink, e, d->texts[index]);
-        else writeClear(sink, e, d->clears[index]);
+        if (kind == elementText)
+            writeText(sink, e, d->texts[index]);
+        else
+            writeClear(sink, e, d->clears[index]);
     }
     void leave(NodeData*) {
         endNode(sink, stack.frames[stack.size - 1]);

@@ -11,9 +11,7 @@ const char* xmltoa(const char* text, const char* defaultValue) {
 }
 
 // The first byte, unchanged (the lead byte of a multibyte character).
-char xmltoc(const char* text, char defaultValue) {
-    return (text && *text) ? *text : defaultValue;
-}
+char xmltoc(const char* text, char defaultValue) { return (text && *text) ? *text : defaultValue; }
 
 // strtod: leading white space skipped, trailing text ignored, no digits give 0.
 double xmltof(const char* text, double defaultValue) {

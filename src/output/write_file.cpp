@@ -42,9 +42,8 @@ XMLError XMLNode::writeToFile(const char* fileName, const char* encoding, char f
         static const unsigned char bom[3] = {0xEF, 0xBB, 0xBF};
         if (std::fwrite(bom, 1, 3, f) != 3) return closeFile(f, errorCannotWriteFile);
     }
-    if (needsDeclaration(nodeData) &&
-        std::fprintf(f, "<?xml version=\"1.0\" encoding=\"%s\"?>\n", declaredEncoding(encoding)) <
-            0)
+    if (needsDeclaration(nodeData) && std::fprintf(f, "<?xml version=\"1.0\" encoding=\"%s\"?>\n",
+                                                   declaredEncoding(encoding)) < 0)
         return closeFile(f, errorCannotWriteFile);
 
     int length = 0;

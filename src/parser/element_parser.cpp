@@ -108,10 +108,8 @@ public:
             case '<':
             case '/':
             case '=':
-            case '>':
-                return true;
-            default:
-                return false;
+            case '>': return true;
+            default: return false;
         }
     }
     char declarationAt(size_t level) const {
@@ -218,7 +216,7 @@ public:
                     return false;
                 }
                 x_->pendingText = nullptr;
-                const size_t length = strings_.count - at;  // with its terminator
+                const size_t length = strings_.count - at;     // with its terminator
                 char* keptEnd = strings_.items + c.value - 1;  // the kept text's terminator
                 std::memmove(keptEnd, strings_.items + at, length);
                 strings_.count = c.value - 1 + length;
@@ -230,8 +228,7 @@ public:
         size_t at;
         if (!pushDecoded(p, n, &at)) return false;
         x_->pendingText = nullptr;
-        if (!texts_.push(at) || !pushOrder(f.texts, texts_.count - 1, elementText))
-            return fail();
+        if (!texts_.push(at) || !pushOrder(f.texts, texts_.count - 1, elementText)) return fail();
         return true;
     }
 
@@ -289,7 +286,8 @@ public:
         auto at = [&](size_t offset) { return const_cast<char*>(str + (offset - f.strings)); };
         if (nc) {
             NodeData** c = reinterpret_cast<NodeData**>(base + layout.children);
-            std::memcpy(c, children_.items + f.children, static_cast<size_t>(nc) * sizeof(NodeData*));
+            std::memcpy(c, children_.items + f.children,
+                        static_cast<size_t>(nc) * sizeof(NodeData*));
             for (int i = 0; i < nc; i++) c[i]->parent = d;
             d->children = c;
         }
@@ -414,7 +412,8 @@ public:
                   static_cast<size_t>(INT_MAX - d->attributeCount) >= na;
         void* a;
         if (ok && nc) {
-            ok = (a = arrayReserve(d, d->children, d->childCount, d->childCount + nc, sizeof(NodeData*)));
+            ok = (a = arrayReserve(d, d->children, d->childCount, d->childCount + nc,
+                                   sizeof(NodeData*)));
             if (ok) d->children = static_cast<NodeData**>(a);
         }
         if (ok && na) {
@@ -427,7 +426,8 @@ public:
             if (ok) d->texts = static_cast<char**>(a);
         }
         if (ok && nl) {
-            ok = (a = arrayReserve(d, d->clears, d->clearCount, d->clearCount + nl, sizeof(XMLClear)));
+            ok = (a = arrayReserve(d, d->clears, d->clearCount, d->clearCount + nl,
+                                   sizeof(XMLClear)));
             if (ok) d->clears = static_cast<XMLClear*>(a);
         }
         if (ok && no) {
@@ -460,10 +460,12 @@ public:
         for (size_t i = 0; i < na; i++) {
             XMLAttribute& r = d->attributes[d->attributeCount++];
             r.name = copies.items[k++];
-            r.value = attributes_.items[f.attributes + i].value != kNone ? copies.items[k++] : nullptr;
+            r.value = attributes_.items[f.attributes + i].value != kNone ? copies.items[k++]
+                                                                         : nullptr;
         }
         const int indexBase[4] = {d->childCount, 0, d->textCount, d->clearCount};
-        for (size_t i = 0; i < nt; i++) d->texts[d->textCount + static_cast<int>(i)] = copies.items[k++];
+        for (size_t i = 0; i < nt; i++)
+            d->texts[d->textCount + static_cast<int>(i)] = copies.items[k++];
         for (size_t i = 0; i < nl; i++) {
             const Clear& c = clears_.items[f.clears + i];
             XMLClear& r = d->clears[d->clearCount + static_cast<int>(i)];
@@ -478,7 +480,8 @@ public:
         }
         for (size_t i = 0; i < no; i++) {
             const int e = order_.items[f.order + i];
-            d->order[t + static_cast<int>(i)] = orderEntry(entryIndex(e) + indexBase[entryKind(e)], entryKind(e));
+            d->order[t + static_cast<int>(i)] =
+                orderEntry(entryIndex(e) + indexBase[entryKind(e)], entryKind(e));
         }
         d->childCount += static_cast<int>(nc);
         d->textCount += static_cast<int>(nt);
@@ -564,7 +567,8 @@ int XMLNode::ParseXMLElement(void* state) {
                         }
                         size_t at;
                         if (!b.pushString(name.start, static_cast<size_t>(length), &at) ||
-                            !b.openFrame(at, static_cast<size_t>(length), type == declarationToken, true))
+                            !b.openFrame(at, static_cast<size_t>(length), type == declarationToken,
+                                         true))
                             return 0;
                         mode = expectingName;
                         if (nameEndsTag) {
@@ -603,8 +607,7 @@ int XMLNode::ParseXMLElement(void* state) {
                         if (!b.collectClear(token.clearTag)) return 0;
                         x->pendingText = x->document + x->index;
                         continue;
-                    default:
-                        continue;  // part of the text collected later
+                    default: continue;  // part of the text collected later
                 }
                 break;
 

@@ -61,9 +61,7 @@ using namespace xml_internal;
 
 namespace {
 
-inline bool isDeclarationSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
+inline bool isDeclarationSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 inline const char* skipSpace(const char* p) {
     while (isDeclarationSpace(*p)) p++;
@@ -93,8 +91,7 @@ bool walkUtf8(const unsigned char* bytes, int length) {
 
 }  // namespace
 
-XMLNode::XMLCharEncoding XMLNode::guessCharEncoding(void* buffer, int length,
-                                                    char useDeclaration) {
+XMLNode::XMLCharEncoding XMLNode::guessCharEncoding(void* buffer, int length, char useDeclaration) {
     if (!buffer || length <= 24) return charEncodingError;
     if (guessWideCharChars && myIsTextWideChar(buffer, length)) return charEncodingError;
     const unsigned char* bytes = static_cast<const unsigned char*>(buffer);

@@ -53,8 +53,8 @@ EntityWords buildEntityWords() {
 // in each byte from 0x41 to 0x5A), all bytes at once.
 inline uint64_t lowerAsciiWord(uint64_t x) {
     const uint64_t low7 = x & 0x7F7F7F7F7F7F7F7FULL;
-    const uint64_t atLeastA = low7 + 0x3F3F3F3F3F3F3F3FULL;   // 0x80 set where >= 0x41
-    const uint64_t aboveZ = low7 + 0x2525252525252525ULL;     // 0x80 set where >= 0x5B
+    const uint64_t atLeastA = low7 + 0x3F3F3F3F3F3F3F3FULL;  // 0x80 set where >= 0x41
+    const uint64_t aboveZ = low7 + 0x2525252525252525ULL;    // 0x80 set where >= 0x5B
     const uint64_t capital = atLeastA & ~aboveZ & ~x & 0x8080808080808080ULL;
     return x | (capital >> 2);
 }
@@ -106,8 +106,8 @@ inline int writeUtf8(unsigned value, char* out) {
 // other modes the value is one byte, 0 to 255.  Value 0 ("&#0;", "&#;") is a
 // zero byte in every mode.
 [[gnu::always_inline]] inline int decodeReference(const char* p, int remain, int readable,
-                                                bool utf8, char* out, int* count, bool* zero,
-                                                XMLError* error) {
+                                                  bool utf8, char* out, int* count, bool* zero,
+                                                  XMLError* error) {
     if (remain > 2 && p[1] == '#') {
         int i = 2;
         unsigned base = 10;
@@ -163,7 +163,8 @@ inline int writeUtf8(unsigned value, char* out) {
             uint64_t x;
             std::memcpy(&x, p, 8);
             x = lowerAsciiWord(x);
-            for (int r = words.first[asciiLower.map[static_cast<unsigned char>(p[1])]]; r >= 0; r = words.next[r]) {
+            for (int r = words.first[asciiLower.map[static_cast<unsigned char>(p[1])]]; r >= 0;
+                 r = words.next[r]) {
                 if ((x & words.mask[r]) == words.word[r]) {
                     out[0] = XMLEntities[r].character;
                     return XMLEntities[r].length;
@@ -198,7 +199,8 @@ inline int writeUtf8(unsigned value, char* out) {
 // on after that character).
 inline const char* nextReference(const unsigned char* table, const char* p, const char* stop) {
     while (p < stop) {
-        const char* amp = static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(stop - p)));
+        const char* amp =
+            static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(stop - p)));
         if (!amp) return nullptr;
         p = walkToCharacter(table, p, amp);
         if (p == amp) return amp;
@@ -229,8 +231,8 @@ bool measure(const Source& in, const unsigned char* table, bool utf8, size_t* le
         int count;
         bool zero;
         const int k = decodeReference(amp, static_cast<int>(in.end - amp),
-                                      static_cast<int>(in.readableEnd() - amp), utf8, bytes,
-                                      &count, &zero, error);
+                                      static_cast<int>(in.readableEnd() - amp), utf8, bytes, &count,
+                                      &zero, error);
         if (!k) return false;
         saved += static_cast<size_t>(k - count);  // a reference is never shorter
         p = amp + k;
@@ -282,7 +284,7 @@ bool decodeInto(const Source& in, const unsigned char* table, bool utf8, char* o
     const char* const stop = in.stop;
     const char* const readableEnd = in.readableEnd();
     char* w = out;
-    bool zero = false;  // a reference wrote a zero byte
+    bool zero = false;            // a reference wrote a zero byte
     const char* run = in.source;  // a character's first byte, before `s`
     const char* s = run;
     for (;;) {
@@ -370,7 +372,8 @@ char* fromXMLString(const char* source, int length, XML* state, size_t* decodedL
     if (!source) return nullptr;
     if (length <= 0 || *source == 0) return emptyString(state, decodedLength);
     const char* const end = source + length;
-    const char* const zero = static_cast<const char*>(std::memchr(source, 0, static_cast<size_t>(length)));
+    const char* const zero =
+        static_cast<const char*>(std::memchr(source, 0, static_cast<size_t>(length)));
     return decode(Source{source, zero ? zero : end, end}, state, decodedLength, heapOutput, nullptr,
                   false);
 }

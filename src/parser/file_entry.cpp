@@ -160,8 +160,7 @@ XMLNode XMLNode::openFileHelper(const char* fileName, const char* firstTag) {
         size_t got = std::fread(head, 1, sizeof head, f);
         std::fclose(f);
         XMLCharEncoding guess = guessCharEncoding(head, static_cast<int>(got), 1);
-        setGlobalOptions(guess, guessWideCharChars, dropWhiteSpace,
-                         removeCommentsInMiddleOfText);
+        setGlobalOptions(guess, guessWideCharChars, dropWhiteSpace, removeCommentsInMiddleOfText);
     }
 
     XMLResults results = {errorNone, 0, 0};
@@ -173,8 +172,8 @@ XMLNode XMLNode::openFileHelper(const char* fileName, const char* firstTag) {
     bool tagMissing = results.errorCode == errorFirstTagNotFound;
     // printf writes the message whole, whatever the length of the names.
     std::printf("XML Parsing error inside file '%s'.\n%s\nAt line %i, column %i.\n%s%s%s",
-                fileName ? fileName : "", getError(results.errorCode), results.line,
-                results.column, tagMissing ? "First Tag should be '" : "",
-                tagMissing && firstTag ? firstTag : "", tagMissing ? "'.\n" : "");
+                fileName ? fileName : "", getError(results.errorCode), results.line, results.column,
+                tagMissing ? "First Tag should be '" : "", tagMissing && firstTag ? firstTag : "",
+                tagMissing ? "'.\n" : "");
     std::exit(255);
 }

@@ -15,50 +15,61 @@ char removeCommentsInMiddleOfText = 1;
 
 // UTF-8: lead bytes 0xC2-0xDF: 2, 0xE0-0xEF: 3, 0xF0-0xF4: 4.
 const unsigned char XML_utf8ByteTable[256] = {
-    0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,  // 0x00
-    ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1),  // 0x10-0x7F
-    ROW16(1), ROW16(1), ROW16(1), ROW16(1),                                // 0x80-0xBF
-    1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2,  // 0xC0
-    ROW16(2),                                        // 0xD0
-    ROW16(3),                                        // 0xE0
-    4, 4, 4, 4, 4, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1   // 0xF0
+    0,        1,        1,        1,        1,        1,        1,        1,
+    1,        1,        1,        1,        1,        1,        1,        1,  // 0x00
+    ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1),     // 0x10-0x7F
+    ROW16(1), ROW16(1), ROW16(1), ROW16(1),                                   // 0x80-0xBF
+    1,        1,        2,        2,        2,        2,        2,        2,
+    2,        2,        2,        2,        2,        2,        2,        2,  // 0xC0
+    ROW16(2),                                                                 // 0xD0
+    ROW16(3),                                                                 // 0xE0
+    4,        4,        4,        4,        4,        1,        1,        1,
+    1,        1,        1,        1,        1,        1,        1,        1  // 0xF0
 };
 
 // Single-byte legacy text: every byte but zero is one character.
 const unsigned char XML_legacyByteTable[256] = {
-    0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
-    ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1),
-    ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1)
-};
+    0,        1,        1,        1,        1,        1,        1,        1,
+    1,        1,        1,        1,        1,        1,        1,        1,
+    ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1),
+    ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1)};
 
 // Shift-JIS: lead bytes 0x81-0x9F and 0xE0-0xEF: 2.
 const unsigned char XML_sjisByteTable[256] = {
-    0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+    0,        1,        1,        1,        1,        1,        1,        1,
+    1,        1,        1,        1,        1,        1,        1,        1,
     ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1),  // 0x10-0x7F
-    1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2,  // 0x80
-    ROW16(2),                                        // 0x90
-    ROW16(1), ROW16(1), ROW16(1), ROW16(1),          // 0xA0-0xDF
-    ROW16(2),                                        // 0xE0
-    ROW16(1)                                         // 0xF0
+    1,        2,        2,        2,        2,        2,        2,        2,
+    2,        2,        2,        2,        2,        2,        2,        2,  // 0x80
+    ROW16(2),                                                                 // 0x90
+    ROW16(1), ROW16(1), ROW16(1), ROW16(1),                                   // 0xA0-0xDF
+    ROW16(2),                                                                 // 0xE0
+    ROW16(1)                                                                  // 0xF0
 };
 
 // GB2312: lead bytes 0xA1-0xF7: 2.
 const unsigned char XML_gb2312ByteTable[256] = {
-    0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+    0,        1,        1,        1,        1,        1,        1,        1,
+    1,        1,        1,        1,        1,        1,        1,        1,
     ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1),  // 0x10-0x7F
     ROW16(1), ROW16(1),                                                    // 0x80-0x9F
-    1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2,  // 0xA0
-    ROW16(2), ROW16(2), ROW16(2), ROW16(2),            // 0xB0-0xEF
-    2, 2, 2, 2, 2, 2, 2, 2, 1, 1, 1, 1, 1, 1, 1, 1   // 0xF0
+    1,        2,        2,        2,        2,        2,        2,        2,
+    2,        2,        2,        2,        2,        2,        2,        2,  // 0xA0
+    ROW16(2), ROW16(2), ROW16(2), ROW16(2),                                   // 0xB0-0xEF
+    2,        2,        2,        2,        2,        2,        2,        2,
+    1,        1,        1,        1,        1,        1,        1,        1  // 0xF0
 };
 
 // GBK and Big5: lead bytes 0x81-0xFE: 2.
 const unsigned char XML_gbk_big5_ByteTable[256] = {
-    0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+    0,        1,        1,        1,        1,        1,        1,        1,
+    1,        1,        1,        1,        1,        1,        1,        1,
     ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1), ROW16(1),  // 0x10-0x7F
-    1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2,  // 0x80
-    ROW16(2), ROW16(2), ROW16(2), ROW16(2), ROW16(2), ROW16(2),  // 0x90-0xEF
-    2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 1   // 0xF0
+    1,        2,        2,        2,        2,        2,        2,        2,
+    2,        2,        2,        2,        2,        2,        2,        2,  // 0x80
+    ROW16(2), ROW16(2), ROW16(2), ROW16(2), ROW16(2), ROW16(2),               // 0x90-0xEF
+    2,        2,        2,        2,        2,        2,        2,        2,
+    2,        2,        2,        2,        2,        2,        2,        1  // 0xF0
 };
 
 #undef ROW16
@@ -72,11 +83,8 @@ const char* const cdataClose = kCdataClose;
 const char* const docTypeEnd = "]>";
 
 const ClearTagRow XMLClearTags[] = {
-    {kCdataOpen, 9, kCdataClose},
-    {"<!DOCTYPE", 9, ">"},
-    {"<!--", 4, "-->"},
-    {"<PRE>", 5, "</PRE>"},
-    {nullptr, 0, nullptr},
+    {kCdataOpen, 9, kCdataClose}, {"<!DOCTYPE", 9, ">"}, {"<!--", 4, "-->"},
+    {"<PRE>", 5, "</PRE>"},       {nullptr, 0, nullptr},
 };
 
 const EntityRow XMLEntities[] = {
@@ -140,5 +148,6 @@ const char* XMLNode::getError(XMLError code) {
 
 // "v" and the major and minor numbers of the version macros.
 const char* XMLNode::getVersion() {
-    return "v" XMLPARSER_STRINGIFY(XMLPARSER_VERSION_MAJOR) "." XMLPARSER_STRINGIFY(XMLPARSER_VERSION_MINOR);
+    return "v" XMLPARSER_STRINGIFY(XMLPARSER_VERSION_MAJOR) "." XMLPARSER_STRINGIFY(
+        XMLPARSER_VERSION_MINOR);
 }

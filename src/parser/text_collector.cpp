@@ -39,7 +39,8 @@ char XMLNode::maybeAddTxT(void* state, const char* end) {
             size_t room = capacity;
             if (need > capacity) {
                 // A text that keeps growing doubles its block.
-                room = tracked && capacity <= SIZE_MAX / 2 && need < 2 * capacity ? 2 * capacity : need;
+                room = tracked && capacity <= SIZE_MAX / 2 && need < 2 * capacity ? 2 * capacity
+                                                                                  : need;
                 char* joined = growNodeString(d, kept, a, room);
                 if (!joined) {
                     std::free(text);

@@ -53,8 +53,8 @@ constexpr ClassTable makeQuotedStops() {
 
 constexpr ClassTable kQuotedStops = makeQuotedStops();
 
-inline TokenRef finish(XML* x, const char* s, const char* next, int length,
-                       XMLTokenTypeTag t, int* lengthOut, XMLTokenTypeTag* typeOut) {
+inline TokenRef finish(XML* x, const char* s, const char* next, int length, XMLTokenTypeTag t,
+                       int* lengthOut, XMLTokenTypeTag* typeOut) {
     x->index = static_cast<int>(next - x->document);
     *lengthOut = length;
     *typeOut = t;
@@ -100,8 +100,8 @@ TokenRef GetNextToken(XML* x, int* length, XMLTokenTypeTag* type) {
                 while (!kQuotedStops.cls[static_cast<unsigned char>(*q)]) q++;
                 const unsigned char b = static_cast<unsigned char>(*q);
                 if (b == c) {
-                    return finish(x, s, q + 1, static_cast<int>(q + 1 - s), quotedTextToken,
-                                  length, type);
+                    return finish(x, s, q + 1, static_cast<int>(q + 1 - s), quotedTextToken, length,
+                                  type);
                 }
                 if (b == 0 || b == '<') break;
                 q = b < 0x80 ? q + 1 : stepCharacter(table, q);
@@ -116,15 +116,11 @@ TokenRef GetNextToken(XML* x, int* length, XMLTokenTypeTag* type) {
             p = s + 1;
             break;
 
-        case '=':
-            return finish(x, s, s + 1, 1, equalsToken, length, type);
+        case '=': return finish(x, s, s + 1, 1, equalsToken, length, type);
 
-        case '>':
-            return finish(x, s, s + 1, 1, closeAngleToken, length, type);
+        case '>': return finish(x, s, s + 1, 1, closeAngleToken, length, type);
 
-        default:
-            p = c < 0x80 ? s + 1 : stepCharacter(table, s);
-            break;
+        default: p = c < 0x80 ? s + 1 : stepCharacter(table, s); break;
     }
 
     // A text token: its first character has been stepped over already.
@@ -132,12 +128,8 @@ TokenRef GetNextToken(XML* x, int* length, XMLTokenTypeTag* type) {
         while (kTextClasses.cls[static_cast<unsigned char>(*p)] == kPlain) p++;
         const unsigned char b = static_cast<unsigned char>(*p);
         switch (kTextClasses.cls[b]) {
-            case kPlain:
-                ++p;
-                continue;
-            case kHigh:
-                p = stepCharacter(table, p);
-                continue;
+            case kPlain: ++p; continue;
+            case kHigh: p = stepCharacter(table, p); continue;
             case kSlash:
                 if (p[1] != '>') {
                     ++p;
@@ -166,10 +158,8 @@ char myTagCompare(const char* name, const char* text) {
         case '<':
         case '/':
         case '=':
-        case '>':
-            return 0;
-        default:
-            return 1;
+        case '>': return 0;
+        default: return 1;
     }
 }
 

@@ -73,7 +73,8 @@ void expectParse(const std::string& text, XMLError code, Inspect inspect, bool d
 }
 
 void expectParse(const std::string& text, XMLError code, bool deep = false) {
-    expectParse(text, code, [](const XMLNode&) {}, deep);
+    expectParse(
+        text, code, [](const XMLNode&) {}, deep);
 }
 
 std::string repeat(const std::string& piece, size_t count) {
@@ -85,18 +86,19 @@ std::string repeat(const std::string& piece, size_t count) {
 
 TEST_F(Catalogue, MillionDeepNesting) {
     const size_t depth = 1000000;
-    expectParse(repeat("<a>", depth) + "x" + repeat("</a>", depth), errorNone,
-                [&](const XMLNode& tree) {
-                    size_t levels = 1;
-                    const NodeData* d = NodeAccess::data(tree);
-                    while (d->childCount) {
-                        d = d->children[0];
-                        levels++;
-                    }
-                    EXPECT_EQ(levels, depth);
-                    EXPECT_STREQ(d->texts[0], "x");
-                },
-                true);
+    expectParse(
+        repeat("<a>", depth) + "x" + repeat("</a>", depth), errorNone,
+        [&](const XMLNode& tree) {
+            size_t levels = 1;
+            const NodeData* d = NodeAccess::data(tree);
+            while (d->childCount) {
+                d = d->children[0];
+                levels++;
+            }
+            EXPECT_EQ(levels, depth);
+            EXPECT_STREQ(d->texts[0], "x");
+        },
+        true);
     // Never closed: every level is closed by the end of the text.
     expectParse(repeat("<a k='v'>", depth), warningUnmatchedEndTag, true);
     // Closed from the innermost element by an end tag naming the outermost.
@@ -177,9 +179,8 @@ TEST_F(Catalogue, UnterminatedAtTheEnd) {
         SCOPED_TRACE(c.text);
         expectParse(c.text, c.code);
     }
-    expectParse("<r a='abc", warningUnmatchedEndTag, [](const XMLNode& tree) {
-        EXPECT_STREQ(tree.getAttributeValue(0), "'abc");
-    });
+    expectParse("<r a='abc", warningUnmatchedEndTag,
+                [](const XMLNode& tree) { EXPECT_STREQ(tree.getAttributeValue(0), "'abc"); });
 }
 
 TEST_F(Catalogue, LoneReferenceAtTheEnd) {
@@ -187,11 +188,16 @@ TEST_F(Catalogue, LoneReferenceAtTheEnd) {
         const char* text;
         XMLError code;
     } cases[] = {
-        {"<r>&", errorUnknownCharacterEntity},    {"<r>&#", errorUnknownCharacterEntity},
-        {"<r>&#x", errorUnknownCharacterEntity},  {"<r>&#X1", errorUnknownCharacterEntity},
-        {"<r>&amp", errorUnknownCharacterEntity}, {"<r a=&", errorUnknownCharacterEntity},
-        {"<r a='&#", errorUnknownCharacterEntity}, // Without an element the code is the missing element's.
-        {"&", warningNoXMLTagFound},              {"&#x", warningNoXMLTagFound},
+        {"<r>&", errorUnknownCharacterEntity},
+        {"<r>&#", errorUnknownCharacterEntity},
+        {"<r>&#x", errorUnknownCharacterEntity},
+        {"<r>&#X1", errorUnknownCharacterEntity},
+        {"<r>&amp", errorUnknownCharacterEntity},
+        {"<r a=&", errorUnknownCharacterEntity},
+        {"<r a='&#",
+         errorUnknownCharacterEntity},  // Without an element the code is the missing element's.
+        {"&", warningNoXMLTagFound},
+        {"&#x", warningNoXMLTagFound},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -217,19 +223,19 @@ TEST_F(Catalogue, LeadByteAsTheLastByte) {
         const char* before;
         XMLError code;
     } places[] = {
-        {"<r>x", warningUnmatchedEndTag},         // text
-        {"<r", warningUnmatchedEndTag},           // element name
-        {"<r a", warningUnmatchedEndTag},         // attribute name
-        {"<r a=", warningUnmatchedEndTag},        // unquoted value
-        {"<r a='", warningUnmatchedEndTag},       // quoted value
-        {"<r></r", errorMissingEndTagName},       // end tag
-        {"<r><!--", errorUnmatchedClearTagEnd},   // comment
+        {"<r>x", warningUnmatchedEndTag},        // text
+        {"<r", warningUnmatchedEndTag},          // element name
+        {"<r a", warningUnmatchedEndTag},        // attribute name
+        {"<r a=", warningUnmatchedEndTag},       // unquoted value
+        {"<r a='", warningUnmatchedEndTag},      // quoted value
+        {"<r></r", errorMissingEndTagName},      // end tag
+        {"<r><!--", errorUnmatchedClearTagEnd},  // comment
         {"<r><![CDATA[", errorUnmatchedClearTagEnd},
         {"<r><!DOCTYPE ", errorUnmatchedClearTagEnd},  // character-stepped scan
-        {"<r>&", errorUnknownCharacterEntity},    // reference
+        {"<r>&", errorUnknownCharacterEntity},         // reference
         {"<r>&#", errorUnknownCharacterEntity},
         {"<r>&#x", errorUnknownCharacterEntity},
-        {"", warningNoXMLTagFound},               // the whole text
+        {"", warningNoXMLTagFound},  // the whole text
     };
     for (const auto& e : encodings) {
         XMLNode::setGlobalOptions(e.encoding, 1, 1, 1);

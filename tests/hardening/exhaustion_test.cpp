@@ -95,8 +95,7 @@ std::vector<Step> scenario() {
              XMLAttribute* a = s.extra.addAttribute("k", "v&<");
              return a == &XMLNode::emptyXMLAttribute ? kEmpty : kFull;
          }},
-        {"addText",
-         [](State& s) { return s.extra.addText("hello", -1) ? kFull : kEmpty; }},
+        {"addText", [](State& s) { return s.extra.addText("hello", -1) ? kFull : kEmpty; }},
         {"addClear at the front",
          [](State& s) {
              return s.extra.addClear("raw", nullptr, nullptr, 0) == &XMLNode::emptyXMLClear ? kEmpty
@@ -136,12 +135,8 @@ std::vector<Step> scenario() {
              if (a && a != &XMLNode::emptyXMLAttribute) return kFull;
              return std::strcmp(s.root.getAttribute("a", 0), "1") == 0 ? kEmpty : kWrong;
          }},
-        {"updateText",
-         [](State& s) {
-             return s.root.updateText("T1", 0) ? kFull : kEmpty;
-         }},
-        {"updateClear",
-         [](State& s) { return s.root.updateClear("Z", 1) ? kFull : kEmpty; }},
+        {"updateText", [](State& s) { return s.root.updateText("T1", 0) ? kFull : kEmpty; }},
+        {"updateClear", [](State& s) { return s.root.updateClear("Z", 1) ? kFull : kEmpty; }},
         {"deletions",
          [](State& s) {
              // Deletions allocate nothing: they always succeed.
@@ -235,8 +230,8 @@ TEST(Exhaustion, EveryAllocationOfAScenario) {
             State s;
             s.path = path;
             for (size_t i = 0; i < steps.size(); i++) {
-                SCOPED_TRACE(::testing::Message() << "failing allocation " << k << " in step "
-                                                  << steps[i].name);
+                SCOPED_TRACE(::testing::Message()
+                             << "failing allocation " << k << " in step " << steps[i].name);
                 const std::string before = snapshot(s);
                 const bool earlier = hook.failed();
                 Outcome o = steps[i].run(s);

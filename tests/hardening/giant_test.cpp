@@ -34,11 +34,11 @@ unsigned long long availableMemory() {
 
 const unsigned long long GiB = 1ull << 30;
 
-#define SKIP_UNLESS_GIANT_OK(gib)                                                          \
-    do {                                                                                   \
+#define SKIP_UNLESS_GIANT_OK(gib)                                                             \
+    do {                                                                                      \
         if (XMLPARSER_SANITIZED_FLAG) GTEST_SKIP() << "giant probe skipped under sanitizers"; \
-        if (availableMemory() < (gib) * GiB)                                              \
-            GTEST_SKIP() << "giant probe needs " << (gib) << " GiB of available memory";  \
+        if (availableMemory() < (gib)*GiB)                                                    \
+            GTEST_SKIP() << "giant probe needs " << (gib) << " GiB of available memory";      \
     } while (0)
 
 #ifdef XMLPARSER_SANITIZED

@@ -65,7 +65,8 @@ TEST(MemoryBounds, HostileShapesHoldAFixedMultipleOfTheirInput) {
             XMLNode copy = tree.deepCopy();
             ASSERT_FALSE(copy.isEmpty());
             const long long copied = hook.liveBytes() - parsed;
-            EXPECT_LE(copied, kMostBytesPerInputByte * input) << copied << " bytes held by the copy";
+            EXPECT_LE(copied, kMostBytesPerInputByte * input)
+                << copied << " bytes held by the copy";
         }
         EXPECT_EQ(hook.live(), 0) << "blocks left allocated";
     }

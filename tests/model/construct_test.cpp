@@ -295,8 +295,8 @@ TEST(Move, WithinOwnParentPositionCountsContentWithoutTheNode) {
         int position;
         const char* expected;
     } cases[] = {
-        {0, "cm t0 c1 t2"}, {1, "t0 cm c1 t2"}, {2, "t0 c1 cm t2"}, {3, "t0 c1 t2 cm"},
-        {-1, "t0 c1 t2 cm"},
+        {0, "cm t0 c1 t2"}, {1, "t0 cm c1 t2"},  {2, "t0 c1 cm t2"},
+        {3, "t0 c1 t2 cm"}, {-1, "t0 c1 t2 cm"},
     };
     for (const auto& c : cases) {
         XMLNode p = XMLNode::createXMLTopNode("p");

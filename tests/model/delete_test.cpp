@@ -67,7 +67,7 @@ TEST_F(Mixed, ByPointer) {
     EXPECT_EQ(orderOf(n), (std::vector<int>{0, 2, 3}));
 
     n.deleteClear(static_cast<XMLClear*>(nullptr));  // nothing
-    n.deleteClear("k0");                               // not stored: nothing
+    n.deleteClear("k0");                             // not stored: nothing
     EXPECT_EQ(n.nClear(), 1);
     XMLClear rec = n.getClear(0);
     n.deleteClear(&rec);

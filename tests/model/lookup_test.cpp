@@ -260,8 +260,8 @@ protected:
 TEST_F(Positions, ByIndexWithPastTheEndSelectingTheLast) {
     struct Case {
         int index, child, text, clear;
-    } cases[] = {{0, 1, 0, 2}, {1, 4, 3, 7}, {2, 6, 5, 7}, {3, 6, 5, 7}, {7, 6, 5, 7},
-                 {INT_MAX, 6, 5, 7}, {-1, -1, -1, -1}, {INT_MIN, -1, -1, -1}};
+    } cases[] = {{0, 1, 0, 2}, {1, 4, 3, 7},       {2, 6, 5, 7},     {3, 6, 5, 7},
+                 {7, 6, 5, 7}, {INT_MAX, 6, 5, 7}, {-1, -1, -1, -1}, {INT_MIN, -1, -1, -1}};
     for (const Case& k : cases) {
         EXPECT_EQ(root.positionOfChildNode(k.index), k.child) << k.index;
         EXPECT_EQ(root.positionOfText(k.index), k.text) << k.index;
@@ -315,10 +315,18 @@ TEST_F(Positions, OfANamedChild) {
     struct Case {
         const char* name;
         int occurrence, want;
-    } cases[] = {{"a", 0, 1},  {"A", 1, 6},  {"a", 5, 6},  {"a", -1, 6}, {"a", INT_MAX, 6},
-                 {"b", 3, 4},  {"z", 0, -1}, {"z", -1, -1},
+    } cases[] = {{"a", 0, 1},
+                 {"A", 1, 6},
+                 {"a", 5, 6},
+                 {"a", -1, 6},
+                 {"a", INT_MAX, 6},
+                 {"b", 3, 4},
+                 {"z", 0, -1},
+                 {"z", -1, -1},
                  // a null name selects the index variant
-                 {nullptr, 1, 4}, {nullptr, 9, 6}, {nullptr, -1, -1}};
+                 {nullptr, 1, 4},
+                 {nullptr, 9, 6},
+                 {nullptr, -1, -1}};
     for (const Case& k : cases)
         EXPECT_EQ(root.positionOfChildNode(k.name, k.occurrence), k.want)
             << (k.name ? k.name : "(null)") << " " << k.occurrence;

@@ -218,11 +218,11 @@ TEST(Release, NodeContentIsFreedAfterItsDescendants) {
     std::vector<Child> children;
     for (int i = 0; i < r->childCount; i++) {
         const NodeData* c = r->children[i];
-        children.push_back({recordFreed(c),
-                            {heapBlockOf(c, c->children), heapBlockOf(c, c->texts),
-                             stringFreed(c, c->name)},
-                            recordFreed(c->children[0]),
-                            heapBlockOf(c->children[0], c->children[0]->attributes)});
+        children.push_back(
+            {recordFreed(c),
+             {heapBlockOf(c, c->children), heapBlockOf(c, c->texts), stringFreed(c, c->name)},
+             recordFreed(c->children[0]),
+             heapBlockOf(c->children[0], c->children[0]->attributes)});
     }
     const void* rootArrays[] = {heapBlockOf(r, r->children), heapBlockOf(r, r->order),
                                 stringFreed(r, r->name)};
@@ -240,8 +240,8 @@ TEST(Release, NodeContentIsFreedAfterItsDescendants) {
     const long n = static_cast<long>(log.size());
     long lastBelowRoot = 0;
     for (const Child& c : children) {
-        const long below = std::max(at(c.grandchild),
-                                    c.grandchildAttributes ? at(c.grandchildAttributes) : 0);
+        const long below =
+            std::max(at(c.grandchild), c.grandchildAttributes ? at(c.grandchildAttributes) : 0);
         ASSERT_LT(below, n);
         for (const void* own : c.ownArrays) {
             if (!own) continue;  // inside the record's own block
@@ -313,7 +313,10 @@ TEST(StringDup, Lengths) {
         int length;
         const char* expected;
     } cases[] = {
-        {"abcdef", 3, "abc"}, {"abcdef", -1, "abcdef"}, {"abcdef", 0, ""}, {"", -1, ""},
+        {"abcdef", 3, "abc"},
+        {"abcdef", -1, "abcdef"},
+        {"abcdef", 0, ""},
+        {"", -1, ""},
     };
     for (const auto& c : cases) {
         char* s = stringDup(c.source, c.length);

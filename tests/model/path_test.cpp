@@ -53,9 +53,9 @@ TEST_F(PathTree, FindsAndRestoresTheBufferOnEveryWayOut) {
         const char* path;
         const char* wantName;  // null: the empty node
     } cases[] = {
-        {"a", "a"},        {"a/b", "b"},     {"A/B/C", "c"},  {"a/b/c/d", nullptr},
+        {"a", "a"},         {"a/b", "b"},     {"A/B/C", "c"},    {"a/b/c/d", nullptr},
         {"a/x/c", nullptr}, {"x/b", nullptr}, {"a/b2", nullptr},  // only the first a is tried
-        {"/a", "a"},       {"a/", nullptr},  {"a//b", nullptr}, {"a/b/", nullptr},
+        {"/a", "a"},        {"a/", nullptr},  {"a//b", nullptr}, {"a/b/", nullptr},
     };
     for (const Case& k : cases) {
         XMLNode r = run(root, k.path, 0);

@@ -72,7 +72,8 @@ TEST(Threads, SeparateDocumentsAtOnce) {
     const int rounds = 30;
     const std::string alone = lifeOfADocument(rounds);
     std::vector<std::string> results(kThreads);
-    runTogether(kThreads, [&](int i) { results[static_cast<size_t>(i)] = lifeOfADocument(rounds); });
+    runTogether(kThreads,
+                [&](int i) { results[static_cast<size_t>(i)] = lifeOfADocument(rounds); });
     for (int i = 0; i < kThreads; i++) EXPECT_EQ(results[static_cast<size_t>(i)], alone) << i;
 }
 

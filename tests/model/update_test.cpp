@@ -69,8 +69,8 @@ TEST(UpdateAttribute, VeryPointersAreKeptNotFreed) {
     XMLNode n = XMLNode::createXMLTopNode("n");
     n.addAttribute("a", "1");
     XMLAttribute before = n.getAttribute(0);
-    XMLAttribute* r = n.updateAttribute_WOSD(const_cast<char*>(before.value),
-                                             const_cast<char*>(before.name), 0);
+    XMLAttribute* r =
+        n.updateAttribute_WOSD(const_cast<char*>(before.value), const_cast<char*>(before.name), 0);
     EXPECT_EQ(r->name, before.name);
     EXPECT_EQ(r->value, before.value);
     EXPECT_STREQ(r->value, "1");  // still alive

@@ -42,11 +42,22 @@ ToolLayout peek(const XMLParserBase64Tool& tool) {
 // ---------------------------------------------------------------------------
 
 TEST(Base64Encode, KnownVectors) {
-    const struct { std::string in; const char* out; } cases[] = {
-        {"", ""},          {"M", "TQ=="},         {"Ma", "TWE="},       {"Man", "TWFu"},
-        {"f", "Zg=="},     {"fo", "Zm8="},        {"foo", "Zm9v"},      {"foob", "Zm9vYg=="},
-        {"fooba", "Zm9vYmE="},                    {"foobar", "Zm9vYmFy"},
-        {"\xFB\xFF", "+/8="},                     {std::string(3, '\0'), "AAAA"},
+    const struct {
+        std::string in;
+        const char* out;
+    } cases[] = {
+        {"", ""},
+        {"M", "TQ=="},
+        {"Ma", "TWE="},
+        {"Man", "TWFu"},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+        {"\xFB\xFF", "+/8="},
+        {std::string(3, '\0'), "AAAA"},
         {"\xFF\xFF\xFF", "////"},
     };
     XMLParserBase64Tool tool;
@@ -67,10 +78,13 @@ TEST(Base64Encode, PublicAlphabetIsReadThroughThePointer) {
 }
 
 TEST(Base64Encode, EncodeLengthFormula) {
-    const struct { int n; char formatted; int expected; } cases[] = {
-        {0, 0, 5},   {1, 0, 5},   {2, 0, 5},    {3, 0, 5},   {4, 0, 9},   {6, 0, 9},
-        {54, 0, 73}, {54, 1, 74}, {55, 1, 78},  {53, 1, 73}, {108, 1, 147},
-        {0, 1, 5},
+    const struct {
+        int n;
+        char formatted;
+        int expected;
+    } cases[] = {
+        {0, 0, 5},   {1, 0, 5},   {2, 0, 5},   {3, 0, 5},   {4, 0, 9},     {6, 0, 9},
+        {54, 0, 73}, {54, 1, 74}, {55, 1, 78}, {53, 1, 73}, {108, 1, 147}, {0, 1, 5},
     };
     for (const auto& c : cases)
         EXPECT_EQ(XMLParserBase64Tool::encodeLength(c.n, c.formatted), c.expected)
@@ -216,25 +230,29 @@ TEST(Base64DecodeTable, EveryByteIsClassified) {
 // ---------------------------------------------------------------------------
 
 TEST(Base64DecodeSize, Cases) {
-    const struct { const char* text; int size; XMLError error; } cases[] = {
+    const struct {
+        const char* text;
+        int size;
+        XMLError error;
+    } cases[] = {
         {"TWFu", 3, errorNone},
         {"TWE=", 2, errorNone},
         {"TQ==", 1, errorNone},
         {"", 0, errorNone},
         {" \t\r\n", 0, errorNone},
-        {"====", 0, errorNone},              // padding only
+        {"====", 0, errorNone},  // padding only
         {"TWFu!", 0, errorBase64IllegalCharacter},
         {"TW\x80u", 0, errorBase64IllegalCharacter},
         {"TW\x0Bu", 0, errorBase64IllegalCharacter},
         {"TW\x0C", 0, errorBase64IllegalCharacter},
-        {"TWE", 2, warningBase64DataSize},   // size still computed
+        {"TWE", 2, warningBase64DataSize},  // size still computed
         {"A", 0, warningBase64DataSize},
         {"TWFuTQ=", 4, warningBase64DataSize},
-        {"TQ==\n", 3, errorNone},            // white space keeps the padding counted
-        {"TQ= =", 2, errorNone},             // only the "=" right at the end comes off
+        {"TQ==\n", 3, errorNone},  // white space keeps the padding counted
+        {"TQ= =", 2, errorNone},   // only the "=" right at the end comes off
         {" T W F u ", 3, errorNone},
         {"TWFu\nTWFu\n", 6, errorNone},
-        {"TW==TWFu", 6, errorNone},          // padding inside is counted
+        {"TW==TWFu", 6, errorNone},  // padding inside is counted
     };
     for (const auto& c : cases) {
         XMLError error = errorCannotWriteFile;
@@ -252,9 +270,9 @@ TEST(Base64DecodeSize, Cases) {
 // ---------------------------------------------------------------------------
 
 struct OutcomeCase {
-    const char* cell;     // which value and column
+    const char* cell;  // which value and column
     const char* text;
-    int length;           // output length L
+    int length;  // output length L
     unsigned char result;
     XMLError error;
     const char* written;  // the bytes written, in order
@@ -308,13 +326,11 @@ void checkOutcome(const OutcomeCase& c, const std::string& text, int length,
     input.push_back('\0');
     std::vector<unsigned char> output(static_cast<size_t>(length) + 4, 0xEE);
     XMLError error = errorCannotWriteFile;
-    unsigned char result =
-        XMLParserBase64Tool::decode(input.data(), output.data(), length, &error);
+    unsigned char result = XMLParserBase64Tool::decode(input.data(), output.data(), length, &error);
     EXPECT_EQ(result, c.result) << label;
     EXPECT_EQ(error, c.error) << label;
     for (size_t i = 0; i < output.size(); i++) {
-        unsigned char expected =
-            i < written.size() ? static_cast<unsigned char>(written[i]) : 0xEE;
+        unsigned char expected = i < written.size() ? static_cast<unsigned char>(written[i]) : 0xEE;
         EXPECT_EQ(output[i], expected) << label << " byte " << i;
     }
     // Without an error record the outcome is the same.
@@ -325,8 +341,8 @@ void checkOutcome(const OutcomeCase& c, const std::string& text, int length,
 TEST(Base64DecodeOutcome, EveryCell) {
     for (const OutcomeCase& c : kOutcomes) {
         checkOutcome(c, c.text, c.length, c.written, c.cell);
-        checkOutcome(c, std::string("TWFu") + c.text, c.length + 3,
-                     std::string("Man") + c.written, std::string(c.cell) + " after a group");
+        checkOutcome(c, std::string("TWFu") + c.text, c.length + 3, std::string("Man") + c.written,
+                     std::string(c.cell) + " after a group");
         checkOutcome(c, interleaveSpace(c.text), c.length, c.written,
                      std::string(c.cell) + " spaced");
     }
@@ -381,9 +397,9 @@ TEST(Base64MemberDecode, Cases) {
         {"TWFu", "Man", 3, errorNone},
         {"TWE=", "Ma", 2, errorNone},
         {"TQ==", "M", 1, errorNone},
-        {"TWE", "Ma", 2, warningBase64Truncated},        // unpadded
-        {"AB", "\0", 1, warningBase64Truncated},         // count 2: 17 replaced by 19
-        {"A", nullptr, 0, warningBase64DataSize},        // size 0: 17 survives
+        {"TWE", "Ma", 2, warningBase64Truncated},  // unpadded
+        {"AB", "\0", 1, warningBase64Truncated},   // count 2: 17 replaced by 19
+        {"A", nullptr, 0, warningBase64DataSize},  // size 0: 17 survives
         {"", nullptr, 0, errorNone},
         {" \n", nullptr, 0, errorNone},
         {"====", nullptr, 0, errorNone},
@@ -549,7 +565,8 @@ TEST(Base64RoundTrip, RandomBinaryDataBothModesBothDecoders) {
         std::vector<unsigned char> bytes(static_cast<size_t>(n));
         for (unsigned char& b : bytes) b = static_cast<unsigned char>(rng());
         for (char formatted = 0; formatted <= 1; formatted++) {
-            const char* text = encoder.encode(bytes.data(), static_cast<unsigned int>(n), formatted);
+            const char* text =
+                encoder.encode(bytes.data(), static_cast<unsigned int>(n), formatted);
             ASSERT_NE(text, nullptr);
             std::string label = std::to_string(n) + (formatted ? " formatted" : " plain");
 

@@ -73,16 +73,11 @@ TEST_F(EscapeTest, StringCutInsideCharacterStopsAtTerminator) {
         const char* source;
     };
     const Cut cuts[] = {
-        {XMLNode::charEncodingUTF8, "a\xC3"},
-        {XMLNode::charEncodingUTF8, "a\xE2"},
-        {XMLNode::charEncodingUTF8, "a\xE2\x80"},
-        {XMLNode::charEncodingUTF8, "<\xF0"},
-        {XMLNode::charEncodingUTF8, "<\xF0\x9F"},
-        {XMLNode::charEncodingUTF8, "<\xF0\x9F\x98"},
-        {XMLNode::charEncodingShiftJIS, "&\x83"},
-        {XMLNode::charEncodingShiftJIS, "\xEF"},
-        {XMLNode::charEncodingGB2312, "'\xA1"},
-        {XMLNode::charEncodingGBK, "\"\x81"},
+        {XMLNode::charEncodingUTF8, "a\xC3"},     {XMLNode::charEncodingUTF8, "a\xE2"},
+        {XMLNode::charEncodingUTF8, "a\xE2\x80"}, {XMLNode::charEncodingUTF8, "<\xF0"},
+        {XMLNode::charEncodingUTF8, "<\xF0\x9F"}, {XMLNode::charEncodingUTF8, "<\xF0\x9F\x98"},
+        {XMLNode::charEncodingShiftJIS, "&\x83"}, {XMLNode::charEncodingShiftJIS, "\xEF"},
+        {XMLNode::charEncodingGB2312, "'\xA1"},   {XMLNode::charEncodingGBK, "\"\x81"},
         {XMLNode::charEncodingBig5, "\xFE"},
     };
     for (const Cut& c : cuts) {

@@ -41,9 +41,24 @@ std::string reference(const char* s) {
     return out;
 }
 
-const char* const kPieces[] = {"a", "bc", " ", "&", "<", ">", "\"", "'", "\x83&", "\x81<",
-                               "\xE0&", "\xC3\xA9", "\xE6\x97\xA5", "\xF0\x9F\x98\x80",
-                               "\xFF", "\x80", "\xA1", "0123456789abcdef"};
+const char* const kPieces[] = {"a",
+                               "bc",
+                               " ",
+                               "&",
+                               "<",
+                               ">",
+                               "\"",
+                               "'",
+                               "\x83&",
+                               "\x81<",
+                               "\xE0&",
+                               "\xC3\xA9",
+                               "\xE6\x97\xA5",
+                               "\xF0\x9F\x98\x80",
+                               "\xFF",
+                               "\x80",
+                               "\xA1",
+                               "0123456789abcdef"};
 
 TEST_F(EscapeWalkTest, MatchesCharacterWalk) {
     const XMLNode::XMLCharEncoding encodings[] = {
@@ -63,8 +78,8 @@ TEST_F(EscapeWalkTest, MatchesCharacterWalk) {
             // Sometimes end on a bare multibyte lead byte, cut short by the zero.
             if ((seed >> 40) % 4 == 0) s += "\xE6";
             const std::string expected = reference(s.c_str());
-            SCOPED_TRACE(::testing::Message() << "encoding " << e << " source "
-                                              << ::testing::PrintToString(s));
+            SCOPED_TRACE(::testing::Message()
+                         << "encoding " << e << " source " << ::testing::PrintToString(s));
             ASSERT_EQ(ToXMLStringTool::lengthXMLString(s.c_str()),
                       static_cast<int>(expected.size()));
             std::string out(expected.size() + 1, '#');

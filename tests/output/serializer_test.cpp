@@ -216,11 +216,7 @@ const LayoutCase kLayouts[] = {
      },
      "<r>\n\t<?pi?>\n\t\tt\n\t<c/>\n</r>\n", "<r><?pi?>t<c/></r>"},
     {"declaration with a single text is not put on one line",
-     [] {
-         return rootWith([](XMLNode& r) {
-             r.addChild("pi", 1).addText("t");
-         });
-     },
+     [] { return rootWith([](XMLNode& r) { r.addChild("pi", 1).addText("t"); }); },
      "<r>\n\t<?pi?>\n\t\tt\n</r>\n", "<r><?pi?>t</r>"},
     {"element names are never escaped",
      [] { return rootWith([](XMLNode& r) { r.addChild("a&b"); }); }, "<r>\n\t<a&b/>\n</r>\n",
@@ -297,9 +293,16 @@ struct Lcg {
     }
 };
 
-const char* const kTexts[] = {"",     "x",        "a<b&c>d",           "\"'",
-                              " sp ", "\n\t",     "\xC3\xA9\xE2\x82\xAC", "\xF0\x9F\x98\x80&",
-                              "&&&&", "long text with several words in it"};
+const char* const kTexts[] = {"",
+                              "x",
+                              "a<b&c>d",
+                              "\"'",
+                              " sp ",
+                              "\n\t",
+                              "\xC3\xA9\xE2\x82\xAC",
+                              "\xF0\x9F\x98\x80&",
+                              "&&&&",
+                              "long text with several words in it"};
 const char* const kNames[] = {"a", "item", "x-y", "", "\xC3\xA9l"};
 const char* const kDelims[] = {"<!--", "-->", "", "<![CDATA[", "]]>", "<!DOCTYPE", ">"};
 
@@ -318,9 +321,7 @@ void grow(XMLNode node, Lcg& rng, int depth) {
     for (int i = 0; i < items; i++) {
         int position = rng.next(3) ? -1 : static_cast<int>(rng.next(4));
         switch (rng.next(3)) {
-            case 0:
-                node.addText(kTexts[rng.next(10)], position);
-                break;
+            case 0: node.addText(kTexts[rng.next(10)], position); break;
             case 1:
                 node.addClear(kTexts[rng.next(10)], kDelims[rng.next(7)], kDelims[rng.next(7)],
                               position);
@@ -411,7 +412,7 @@ TEST_F(SerializerTest, GrowingTextAtTheBlockBoundaries) {
     struct Case {
         size_t textLength;
         char fill;
-    } cases[] = {{1013, 'x'}, {1014, 'x'}, {1015, 'x'}, {2037, 'x'}, {4095, '&'},
+    } cases[] = {{1013, 'x'}, {1014, 'x'}, {1015, 'x'}, {2037, 'x'},   {4095, '&'},
                  {4096, '&'}, {4097, '&'}, {4096, 'x'}, {100000, '"'}, {300000, 'y'}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.textLength);

@@ -22,9 +22,9 @@ TEST(ValueConversion, XmltocTakesTheFirstByteUnchanged) {
     EXPECT_EQ(xmltoc("xyz", 'd'), 'x');
     EXPECT_EQ(xmltoc("", 'd'), 'd');
     EXPECT_EQ(xmltoc(nullptr, 'd'), 'd');
-    EXPECT_EQ(xmltoc("&amp;", 'd'), '&');                     // no entity decoding
+    EXPECT_EQ(xmltoc("&amp;", 'd'), '&');                         // no entity decoding
     EXPECT_EQ(xmltoc("\xC3\xA9", 'd'), static_cast<char>(0xC3));  // lead byte only
-    EXPECT_EQ(xmltoc(" a", 'd'), ' ');                        // nothing skipped
+    EXPECT_EQ(xmltoc(" a", 'd'), ' ');                            // nothing skipped
 }
 
 struct LongCase {
@@ -34,9 +34,18 @@ struct LongCase {
 
 TEST(ValueConversion, XmltolParsesBaseTenAndIgnoresTrailingText) {
     const LongCase cases[] = {
-        {"42", 42},       {"  42", 42},     {"\t\n42", 42},  {"-7x", -7},
-        {"+5", 5},        {"abc", 0},       {"12abc", 12},   {"08", 8},
-        {"0x10", 0},      {"1e3", 1},       {"-", 0},        {" ", 0},
+        {"42", 42},
+        {"  42", 42},
+        {"\t\n42", 42},
+        {"-7x", -7},
+        {"+5", 5},
+        {"abc", 0},
+        {"12abc", 12},
+        {"08", 8},
+        {"0x10", 0},
+        {"1e3", 1},
+        {"-", 0},
+        {" ", 0},
         {"9223372036854775807", LONG_MAX},
         {"99999999999999999999", LONG_MAX},  // saturated by strtol
         {"-99999999999999999999", LONG_MIN},
@@ -47,12 +56,19 @@ TEST(ValueConversion, XmltolParsesBaseTenAndIgnoresTrailingText) {
 }
 
 TEST(ValueConversion, XmltoiKeepsTheLowThirtyTwoBits) {
-    const struct { const char* text; int expected; } cases[] = {
-        {"  42", 42},          {"-7x", -7},         {"abc", 0},
-        {"0x10", 0},           {"2147483647", INT_MAX},
-        {"2147483648", INT_MIN},                    // low 32 bits of the long value
-        {"4294967297", 1},     {"-4294967296", 0},
-        {"99999999999999999999", -1},               // LONG_MAX saturated, then truncated
+    const struct {
+        const char* text;
+        int expected;
+    } cases[] = {
+        {"  42", 42},
+        {"-7x", -7},
+        {"abc", 0},
+        {"0x10", 0},
+        {"2147483647", INT_MAX},
+        {"2147483648", INT_MIN},  // low 32 bits of the long value
+        {"4294967297", 1},
+        {"-4294967296", 0},
+        {"99999999999999999999", -1},  // LONG_MAX saturated, then truncated
     };
     for (const auto& c : cases) EXPECT_EQ(xmltoi(c.text, 99), c.expected) << c.text;
     EXPECT_EQ(xmltoi(nullptr, 99), 99);
@@ -60,9 +76,13 @@ TEST(ValueConversion, XmltoiKeepsTheLowThirtyTwoBits) {
 }
 
 TEST(ValueConversion, XmltobIsADecimalParseTakenAsAChar) {
-    const struct { const char* text; char expected; } cases[] = {
-        {"1", 1},   {"0", 0},   {"2", 2},   {"true", 0}, {"yes", 0},
-        {"on", 0},  {"256", 0}, {"257", 1}, {"-1", static_cast<char>(-1)},
+    const struct {
+        const char* text;
+        char expected;
+    } cases[] = {
+        {"1", 1},    {"0", 0},   {"2", 2},
+        {"true", 0}, {"yes", 0}, {"on", 0},
+        {"256", 0},  {"257", 1}, {"-1", static_cast<char>(-1)},
         {" 1", 1},
     };
     for (const auto& c : cases) EXPECT_EQ(xmltob(c.text, 5), c.expected) << c.text;
@@ -71,7 +91,10 @@ TEST(ValueConversion, XmltobIsADecimalParseTakenAsAChar) {
 }
 
 TEST(ValueConversion, XmltofFollowsStrtod) {
-    const struct { const char* text; double expected; } cases[] = {
+    const struct {
+        const char* text;
+        double expected;
+    } cases[] = {
         {"1.5e3", 1500.0}, {"  2.5x", 2.5}, {"-0.25", -0.25}, {"abc", 0.0}, {"7", 7.0},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(xmltof(c.text, 9.0), c.expected) << c.text;

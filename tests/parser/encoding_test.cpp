@@ -21,8 +21,7 @@ using xml_internal::myWideCharToMultiByte;
 class EncodingTest : public SettingsGuard {
 protected:
     static void setGuessWide(char on) {
-        XMLNode::setGlobalOptions(xml_internal::characterEncoding, on,
-                                  xml_internal::dropWhiteSpace,
+        XMLNode::setGlobalOptions(xml_internal::characterEncoding, on, xml_internal::dropWhiteSpace,
                                   xml_internal::removeCommentsInMiddleOfText);
     }
 };
@@ -67,7 +66,11 @@ const std::string kPlain = "<?xml version=\"1.0\"?><root>text</root>";
 // ---------------------------------------------------------------------------
 
 TEST_F(EncodingTest, WideTextTest) {
-    const struct { const char* label; std::string bytes; char wide; } cases[] = {
+    const struct {
+        const char* label;
+        std::string bytes;
+        char wide;
+    } cases[] = {
         {"UTF-32LE ASCII", utf32le(kPlain), 1},
         {"UTF-32LE, 4 bytes", utf32le("a"), 1},
         {"8-bit text", kPlain, 0},
@@ -78,12 +81,11 @@ TEST_F(EncodingTest, WideTextTest) {
         {"mark FE FF", std::string("\xFE\xFF") + "ab", 1},
         {"mark, odd length", std::string("\xFF\xFE") + "abc", 0},
         // 5 of 8 units small: more than half.
-        {"5 of 8 small", unit(65) + unit(66) + unit(67) + unit(68) + unit(255) +
-                             "abcdabcdabcd", 1},
+        {"5 of 8 small", unit(65) + unit(66) + unit(67) + unit(68) + unit(255) + "abcdabcdabcd", 1},
         // 4 of 8: not more than half, and no zero unit.
         {"4 of 8 small", unit(65) + unit(66) + unit(67) + unit(68) + "abcdabcdabcdabcd", 0},
-        {"4 of 8, 256 is not small", unit(65) + unit(66) + unit(67) + unit(256) +
-                                         unit(68) + "abcdabcdabcd", 0},
+        {"4 of 8, 256 is not small",
+         unit(65) + unit(66) + unit(67) + unit(256) + unit(68) + "abcdabcdabcd", 0},
         // A single zero unit among 8-bit text.
         {"a zero unit", std::string("abcdefgh") + unit(0) + "ijklmnop", 1},
         // Three zero bytes not aligned on a unit are no zero unit.
@@ -134,7 +136,10 @@ TEST_F(EncodingTest, MinimumLength) {
 }
 
 TEST_F(EncodingTest, DeclaredEncodings) {
-    const struct { const char* text; XMLNode::XMLCharEncoding expected; } cases[] = {
+    const struct {
+        const char* text;
+        XMLNode::XMLCharEncoding expected;
+    } cases[] = {
         {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a/>", XMLNode::charEncodingLegacy},
         {"<?xml version='1.0' encoding='UTF-8'?><a/>", XMLNode::charEncodingUTF8},
         {"<?xml version='1.0' encoding='utf8'?><a/>", XMLNode::charEncodingUTF8},
@@ -162,8 +167,7 @@ TEST_F(EncodingTest, DeclaredEncodings) {
 }
 
 TEST_F(EncodingTest, DeclarationIsIgnoredWhenAskedTo) {
-    EXPECT_EQ(guess("<?xml version=\"1.0\" encoding=\"gbk\"?><a/>", 0),
-              XMLNode::charEncodingUTF8);
+    EXPECT_EQ(guess("<?xml version=\"1.0\" encoding=\"gbk\"?><a/>", 0), XMLNode::charEncodingUTF8);
     EXPECT_EQ(guess("<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\xE9t\xE9</a>", 0),
               XMLNode::charEncodingLegacy);
 }
@@ -196,7 +200,12 @@ TEST_F(EncodingTest, ByteOrderMarkDecides) {
 }
 
 TEST_F(EncodingTest, Utf8Walk) {
-    const struct { const char* label; std::string text; char declared; XMLNode::XMLCharEncoding expected; } cases[] = {
+    const struct {
+        const char* label;
+        std::string text;
+        char declared;
+        XMLNode::XMLCharEncoding expected;
+    } cases[] = {
         {"Latin-1", "<root>caf\xE9 au lait</root>      ", 0, XMLNode::charEncodingLegacy},
         {"Latin-1 declared UTF-8", "<?xml encoding='UTF-8'?><r>caf\xE9 bar</r>", 1,
          XMLNode::charEncodingError},
@@ -205,8 +214,7 @@ TEST_F(EncodingTest, Utf8Walk) {
         {"valid UTF-8 declared", "<?xml encoding='utf-8'?><r>caf\xC3\xA9</r>", 1,
          XMLNode::charEncodingUTF8},
         {"cut 2-byte at end", "<root>some text here</root>\xC3", 0, XMLNode::charEncodingUTF8},
-        {"cut 3-byte at end", "<root>some text here</root>\xE2\x82", 0,
-         XMLNode::charEncodingUTF8},
+        {"cut 3-byte at end", "<root>some text here</root>\xE2\x82", 0, XMLNode::charEncodingUTF8},
         {"cut 4-byte at end", "<root>some text here</root>\xF0\x9F\x98", 0,
          XMLNode::charEncodingUTF8},
         {"bad continuation", "<root>some text \xE2\x82x here</root>", 0,

@@ -87,7 +87,10 @@ TEST_F(EntitiesTest, NumericReferencesFollowTheEncoding) {
         {"&#x7FF;", "\xDF\xBF", nullptr},
         {"&#x800;", "\xE0\xA0\x80", nullptr},
         {"&#8217;", "\xE2\x80\x99", nullptr},
-        {"a&#x20AC;b", "a\xE2\x82\xAC" "b", nullptr},
+        {"a&#x20AC;b",
+         "a\xE2\x82\xAC"
+         "b",
+         nullptr},
         {"&#xD7FF;", "\xED\x9F\xBF", nullptr},
         {"&#xD800;", nullptr, nullptr},  // surrogates are no characters
         {"&#xDBFF;&#xDC00;", nullptr, nullptr},
@@ -115,7 +118,8 @@ TEST_F(EntitiesTest, NumericReferencesFollowTheEncoding) {
             const char* expected = e == XMLNode::charEncodingUTF8 ? c.utf8 : c.bytes;
             XML x = {c.source, nullptr, 0, 0, errorNone, nullptr, 0, 0};
             size_t decoded = 0;
-            char* out = fromXMLString(c.source, static_cast<int>(std::strlen(c.source)), &x, &decoded);
+            char* out =
+                fromXMLString(c.source, static_cast<int>(std::strlen(c.source)), &x, &decoded);
             if (expected) {
                 ASSERT_NE(out, nullptr);
                 EXPECT_STREQ(out, expected);

@@ -39,14 +39,53 @@ struct Rng {
 };
 
 // Pieces that random texts are made of.
-const char* const kPieces[] = {"a", "b", " ", "\n", "<", ">", "/", "=", "'", "\"", "&",
-                               "&amp;", "&LT;", "&gt", "&#65;", "&#x4a;", "&#300;", "&#;",
-                               "&#1a;", "&quot;", "&apos;", "&#233;", "&#128;", "&#x7ff;",
-                               "&#x20AC;", "&#xFFFF;", "&#x1F600;", "&#1114111;", "&#xD800;",
-                               "&#xdfff;", "&#x110000;", "<!--", "-->", "<![CDATA[",
-                               "]]>", "</", "<?", "/>", "\x83<", "\x81&", "\xE0<",
-                               "\xC3\xA9", "\xE6\x97\xA5", "\xF0\x9F\x98\x80", "\xA1\xA1",
-                               "\xFF", "\x80"};
+const char* const kPieces[] = {"a",
+                               "b",
+                               " ",
+                               "\n",
+                               "<",
+                               ">",
+                               "/",
+                               "=",
+                               "'",
+                               "\"",
+                               "&",
+                               "&amp;",
+                               "&LT;",
+                               "&gt",
+                               "&#65;",
+                               "&#x4a;",
+                               "&#300;",
+                               "&#;",
+                               "&#1a;",
+                               "&quot;",
+                               "&apos;",
+                               "&#233;",
+                               "&#128;",
+                               "&#x7ff;",
+                               "&#x20AC;",
+                               "&#xFFFF;",
+                               "&#x1F600;",
+                               "&#1114111;",
+                               "&#xD800;",
+                               "&#xdfff;",
+                               "&#x110000;",
+                               "<!--",
+                               "-->",
+                               "<![CDATA[",
+                               "]]>",
+                               "</",
+                               "<?",
+                               "/>",
+                               "\x83<",
+                               "\x81&",
+                               "\xE0<",
+                               "\xC3\xA9",
+                               "\xE6\x97\xA5",
+                               "\xF0\x9F\x98\x80",
+                               "\xA1\xA1",
+                               "\xFF",
+                               "\x80"};
 
 std::string randomText(Rng& r, unsigned pieces) {
     std::string s;
@@ -75,9 +114,12 @@ int referenceDecode(const char* p, int remain, std::string* out, XMLError* error
             const unsigned char b = static_cast<unsigned char>(p[i]);
             if (b == ';') break;
             unsigned digit;
-            if (b >= '0' && b <= '9') digit = b - '0';
-            else if (base == 16 && b >= 'a' && b <= 'f') digit = b - 'a' + 10;
-            else if (base == 16 && b >= 'A' && b <= 'F') digit = b - 'A' + 10;
+            if (b >= '0' && b <= '9')
+                digit = b - '0';
+            else if (base == 16 && b >= 'a' && b <= 'f')
+                digit = b - 'a' + 10;
+            else if (base == 16 && b >= 'A' && b <= 'F')
+                digit = b - 'A' + 10;
             else {
                 *error = errorUnknownCharacterEntity;
                 return 0;
@@ -219,10 +261,12 @@ TEST_F(FastPathTest, DecoderMatchesCharacterWalk) {
         for (int round = 0; round < 4000; round++) {
             std::string text = randomText(r, 1 + r.below(12));
             // Sometimes a zero byte inside the decoded length.
-            if (r.below(8) == 0) text.insert(r.below(static_cast<unsigned>(text.size()) + 1), 1, '\0');
+            if (r.below(8) == 0)
+                text.insert(r.below(static_cast<unsigned>(text.size()) + 1), 1, '\0');
             const int length = static_cast<int>(r.below(static_cast<unsigned>(text.size()) + 1));
-            SCOPED_TRACE(::testing::Message() << "encoding " << e << " text " << ::testing::PrintToString(text)
-                                              << " length " << length);
+            SCOPED_TRACE(::testing::Message()
+                         << "encoding " << e << " text " << ::testing::PrintToString(text)
+                         << " length " << length);
             ASSERT_EQ(fast(text.c_str(), length), reference(text.c_str(), length));
         }
     }
@@ -236,22 +280,37 @@ TEST_F(FastPathTest, DecoderManyReferences) {
         for (int round = 0; round < 300; round++) {
             // Valid references only, so that the decoding goes through all of them.
             // The last ones are characters only in UTF-8 mode.
-            static const char* const valid[] = {"a", " ", "<", "&amp;", "&LT;", "&#65;", "&#x4a;",
-                                                "&#0;", "\xC3\xA9", "\x83<", "\xE0<", "\x81&",
-                                                "\xF0\x9F\x98\x80", "&#233;", "&#x20ac;",
-                                                "&#128512;", "&#x10FFFF;"};
+            static const char* const valid[] = {"a",
+                                                " ",
+                                                "<",
+                                                "&amp;",
+                                                "&LT;",
+                                                "&#65;",
+                                                "&#x4a;",
+                                                "&#0;",
+                                                "\xC3\xA9",
+                                                "\x83<",
+                                                "\xE0<",
+                                                "\x81&",
+                                                "\xF0\x9F\x98\x80",
+                                                "&#233;",
+                                                "&#x20ac;",
+                                                "&#128512;",
+                                                "&#x10FFFF;"};
             const unsigned choices = e == XMLNode::charEncodingUTF8 ? 17 : 14;
             std::string text;
             for (unsigned n = 20 + r.below(200); n > 0; n--) text += valid[r.below(choices)];
             const int length = static_cast<int>(text.size()) - static_cast<int>(r.below(4));
-            SCOPED_TRACE(::testing::Message() << "encoding " << e << " text " << ::testing::PrintToString(text)
-                                              << " length " << length);
+            SCOPED_TRACE(::testing::Message()
+                         << "encoding " << e << " text " << ::testing::PrintToString(text)
+                         << " length " << length);
             ASSERT_EQ(fast(text.c_str(), length), reference(text.c_str(), length));
         }
     }
     std::string many;
     for (int i = 0; i < 100; i++) many += (i % 3 ? "&lt;x&#x20AC;" : "&#65;&#0;");
-    EXPECT_EQ(fast(many.c_str(), static_cast<int>(many.size())), reference(many.c_str(), static_cast<int>(many.size())));
+    EXPECT_EQ(fast(many.c_str(), static_cast<int>(many.size())),
+              reference(many.c_str(), static_cast<int>(many.size())));
 }
 
 // Named entities in every mix of letter case, and with a letter replaced by
@@ -293,8 +352,8 @@ TEST_F(FastPathTest, DecoderLongRuns) {
     const std::string text = run + "\xC3\xA9" + run + "&amp;" + run + "\x83&" + run;
     for (XMLNode::XMLCharEncoding e : kEncodings) {
         XMLNode::setGlobalOptions(e, 1, 1, 1);
-        for (int length : {0, 7, 8, 9, 100, 101, 102, 103, 206, 207, 300, 400,
-                           static_cast<int>(text.size())})
+        for (int length :
+             {0, 7, 8, 9, 100, 101, 102, 103, 206, 207, 300, 400, static_cast<int>(text.size())})
             EXPECT_EQ(fast(text.c_str(), length), reference(text.c_str(), length))
                 << "encoding " << e << " length " << length;
     }
@@ -315,7 +374,8 @@ TEST_F(FastPathTest, ContentSkipLandsOnNextMarkupToken) {
             std::string text = randomText(r, 1 + r.below(30));
             if (r.below(4) == 0) text += std::string(20 + r.below(20), 'w');
             const char* doc = text.c_str();
-            SCOPED_TRACE(::testing::Message() << "encoding " << e << " text " << ::testing::PrintToString(text));
+            SCOPED_TRACE(::testing::Message()
+                         << "encoding " << e << " text " << ::testing::PrintToString(text));
             XML walk = {doc, doc, 0, 0, errorNone, nullptr, 0, 1};
             for (int guard = 0; guard < 200; guard++) {
                 // Reference: read tokens until one that content mode acts on.

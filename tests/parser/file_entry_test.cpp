@@ -58,8 +58,7 @@ protected:
         return path;
     }
     static void setGuessWide(char on) {
-        XMLNode::setGlobalOptions(xml_internal::characterEncoding, on,
-                                  xml_internal::dropWhiteSpace,
+        XMLNode::setGlobalOptions(xml_internal::characterEncoding, on, xml_internal::dropWhiteSpace,
                                   xml_internal::removeCommentsInMiddleOfText);
     }
     static bool useUtf8Locale() {
@@ -78,11 +77,21 @@ std::string utf32le(const std::string& utf8) {
         unsigned char c = static_cast<unsigned char>(utf8[i]);
         unsigned int cp;
         size_t n;
-        if (c < 0x80) { cp = c; n = 1; }
-        else if (c < 0xE0) { cp = c & 0x1F; n = 2; }
-        else if (c < 0xF0) { cp = c & 0x0F; n = 3; }
-        else { cp = c & 0x07; n = 4; }
-        for (size_t j = 1; j < n; j++) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + j]) & 0x3F);
+        if (c < 0x80) {
+            cp = c;
+            n = 1;
+        } else if (c < 0xE0) {
+            cp = c & 0x1F;
+            n = 2;
+        } else if (c < 0xF0) {
+            cp = c & 0x0F;
+            n = 3;
+        } else {
+            cp = c & 0x07;
+            n = 4;
+        }
+        for (size_t j = 1; j < n; j++)
+            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + j]) & 0x3F);
         for (int b = 0; b < 4; b++) out += static_cast<char>((cp >> (8 * b)) & 0xFF);
         i += n;
     }
@@ -100,7 +109,8 @@ std::string utf16(const std::string& utf8, bool bigEndian) {
     };
     for (size_t i = 0; i < wide.size(); i += 4) {
         unsigned cp = 0;
-        for (int b = 3; b >= 0; b--) cp = (cp << 8) | static_cast<unsigned char>(wide[i + static_cast<size_t>(b)]);
+        for (int b = 3; b >= 0; b--)
+            cp = (cp << 8) | static_cast<unsigned char>(wide[i + static_cast<size_t>(b)]);
         if (cp >= 0x10000) {
             unit(0xD800 + ((cp - 0x10000) >> 10));
             unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
@@ -168,7 +178,10 @@ TEST_F(FileEntryTest, Utf8WithAndWithoutMark) {
 TEST_F(FileEntryTest, Utf32WithAndWithoutMark) {
     ASSERT_TRUE(useUtf8Locale());
     XMLNode expected = XMLNode::parseString(kDoc.c_str());
-    const struct { const char* name; std::string bytes; } cases[] = {
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
         {"utf32.xml", utf32le(kDoc)},
         {"utf32mark.xml", std::string("\xFF\xFE\0\0", 4) + utf32le(kDoc)},
     };
@@ -223,7 +236,10 @@ TEST_F(FileEntryTest, Utf16InEitherByteOrder) {
     if (!useUtf8Locale()) GTEST_SKIP() << "no UTF-8 locale";
     const std::string doc = kDoc + "<!-- \xF0\x9F\x98\x80 \xE4\xB8\xAD -->";
     XMLNode expected = XMLNode::parseString(doc.c_str());
-    const struct { const char* name; std::string bytes; } cases[] = {
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
         {"le.xml", std::string("\xFF\xFE", 2) + utf16(doc, false)},
         {"be.xml", std::string("\xFE\xFF", 2) + utf16(doc, true)},
         // A text that begins with a character whose low byte is 0 (U+0100)
@@ -257,7 +273,8 @@ TEST_F(FileEntryTest, Utf16BeyondTheLocale) {
     if (held) GTEST_SKIP() << "this C locale holds U+00E9";
     XMLResults r = garbageResults();
     const std::string ascii = std::string("\xFE\xFF", 2) + utf16("<a>x</a>", true);
-    EXPECT_STREQ(XMLNode::parseFile(write("ascii16.xml", ascii).c_str(), nullptr, &r).getName(), "a");
+    EXPECT_STREQ(XMLNode::parseFile(write("ascii16.xml", ascii).c_str(), nullptr, &r).getName(),
+                 "a");
     EXPECT_EQ(r.errorCode, errorNone);
     const std::string bytes = std::string("\xFE\xFF", 2) + utf16("<a>caf\xC3\xA9</a>", true);
     r = garbageResults();
@@ -302,8 +319,7 @@ TEST_F(FileEntryTest, FilesThatCannotBeReadAreRefused) {
     // A directory opens but yields nothing to read.
     r = garbageResults();
     EXPECT_TRUE(XMLNode::parseFile(dir.c_str(), nullptr, &r).isEmpty());
-    EXPECT_TRUE(r.errorCode == errorFileNotFound || r.errorCode == errorNoXMLData)
-        << r.errorCode;
+    EXPECT_TRUE(r.errorCode == errorFileNotFound || r.errorCode == errorNoXMLData) << r.errorCode;
 
     // A pipe has no size.
     int ends[2];
@@ -347,7 +363,9 @@ TEST_F(FileEntryTest, Latin1NeedsTheLegacyEncoding) {
     std::string declared = write("latin1d.xml",
                                  "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
                                  "<root><item>caf\xE9 cr\xE8me</item></root>");
-    std::string bare = write("latin1.xml", "<root><item>caf\xE9 cr\xE8me br\xFBl\xE9" "e</item></root>");
+    std::string bare = write("latin1.xml",
+                             "<root><item>caf\xE9 cr\xE8me br\xFBl\xE9"
+                             "e</item></root>");
     for (const std::string& path : {declared, bare}) {
         XMLNode::setGlobalOptions(XMLNode::charEncodingUTF8);
         XMLNode root = XMLNode::openFileHelper(path.c_str(), "root");
@@ -377,8 +395,8 @@ TEST_F(FileEntryTest, ShiftJisDeclared) {
 }
 
 TEST_F(FileEntryTest, OpenFileHelperMatchesParseFileAndKeepsTheGuess) {
-    std::string path = write("gbk.xml",
-                             "<?xml version=\"1.0\" encoding=\"GBK\"?>\n<root a='1'><b/>x</root>");
+    std::string path =
+        write("gbk.xml", "<?xml version=\"1.0\" encoding=\"GBK\"?>\n<root a='1'><b/>x</root>");
     XMLNode::setGlobalOptions(XMLNode::charEncodingUTF8, 1, 1, 1);
     XMLNode helped = XMLNode::openFileHelper(path.c_str());
     EXPECT_EQ(xml_internal::characterEncoding, XMLNode::charEncodingGBK);
@@ -408,8 +426,7 @@ struct ChildOutcome {
     std::string out;
 };
 
-ChildOutcome runHelperInChild(const std::string& dir, const char* fileName,
-                              const char* firstTag) {
+ChildOutcome runHelperInChild(const std::string& dir, const char* fileName, const char* firstTag) {
     ChildOutcome outcome;
     std::string outPath = dir + "/child_stdout";
     std::fflush(nullptr);
@@ -439,8 +456,8 @@ ChildOutcome runHelperInChild(const std::string& dir, const char* fileName,
 std::string expectedMessage(const std::string& fileName, XMLError code, int line, int column,
                             const std::string& firstTag = std::string()) {
     std::string m = "XML Parsing error inside file '" + fileName + "'.\n" +
-                    XMLNode::getError(code) + "\nAt line " + std::to_string(line) +
-                    ", column " + std::to_string(column) + ".\n";
+                    XMLNode::getError(code) + "\nAt line " + std::to_string(line) + ", column " +
+                    std::to_string(column) + ".\n";
     if (code == errorFirstTagNotFound) m += "First Tag should be '" + firstTag + "'.\n";
     return m;
 }

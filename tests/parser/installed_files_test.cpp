@@ -100,7 +100,8 @@ std::string shellQuoted(const std::string& s) {
 // it reads them without fetching or loading any external DTD.  Files are
 // checked in batches of one xmllint run each; a file is known well-formed
 // when no line of the output begins with its name and a colon.
-std::set<std::string> wellFormed(const std::string& xmllint, const std::vector<std::string>& files) {
+std::set<std::string> wellFormed(const std::string& xmllint,
+                                 const std::vector<std::string>& files) {
     std::set<std::string> good;
     const size_t batch = 200;
     for (size_t i = 0; i < files.size(); i += batch) {
@@ -196,14 +197,16 @@ TEST_F(InstalledFilesTest, ReadRightAndReadBack) {
         walked.push_back(f);
     }
     const std::string xmllint = findProgram("xmllint");
-    const std::set<std::string> good = xmllint.empty() ? std::set<std::string>() : wellFormed(xmllint, walked);
+    const std::set<std::string> good = xmllint.empty() ? std::set<std::string>()
+                                                       : wellFormed(xmllint, walked);
 
     int parsedWithoutFault = 0, checkedWellFormed = 0, roundTrips = 0, wideSkipped = 0;
     for (const std::string& path : walked) {
         SCOPED_TRACE(path);
         std::string bytes;
         if (!readFile(path, &bytes)) continue;
-        const bool wide = xml_internal::myIsTextWideChar(bytes.data(), static_cast<int>(bytes.size()));
+        const bool wide =
+            xml_internal::myIsTextWideChar(bytes.data(), static_cast<int>(bytes.size()));
         if (wide && !utf8Locale) {
             wideSkipped++;
             continue;
@@ -221,8 +224,8 @@ TEST_F(InstalledFilesTest, ReadRightAndReadBack) {
         const bool otherEntities = usesOtherEntities(bytes);
         if (good.count(path) && !otherEntities) {
             checkedWellFormed++;
-            EXPECT_EQ(r.errorCode, errorNone)
-                << XMLNode::getError(r.errorCode) << " at line " << r.line << ", column " << r.column;
+            EXPECT_EQ(r.errorCode, errorNone) << XMLNode::getError(r.errorCode) << " at line "
+                                              << r.line << ", column " << r.column;
         }
         if (r.errorCode != errorNone) {
             // Listed for whoever reads the test's output: files that are not
@@ -248,10 +251,11 @@ TEST_F(InstalledFilesTest, ReadRightAndReadBack) {
             freeXMLString(text);
         }
     }
-    std::printf("%zu files walked (of %zu found), %d checked as well-formed%s, %d parsed without "
-                "fault, %d written and read back; %d wide files skipped without a UTF-8 locale\n",
-                walked.size(), files.size(), checkedWellFormed,
-                xmllint.empty() ? " (no xmllint)" : "", parsedWithoutFault, roundTrips, wideSkipped);
+    std::printf(
+        "%zu files walked (of %zu found), %d checked as well-formed%s, %d parsed without "
+        "fault, %d written and read back; %d wide files skipped without a UTF-8 locale\n",
+        walked.size(), files.size(), checkedWellFormed, xmllint.empty() ? " (no xmllint)" : "",
+        parsedWithoutFault, roundTrips, wideSkipped);
 }
 
 }  // namespace

@@ -26,11 +26,10 @@ NodeData* childData(const NodeData* d, int i) { return d->children[i]; }
 void expectWrittenInItsBlock(const NodeData* d) {
     SCOPED_TRACE(d->name ? d->name : "(nameless)");
     ASSERT_NE(d->block, nullptr);
-    for (const void* array : {static_cast<const void*>(d->children),
-                              static_cast<const void*>(d->attributes),
-                              static_cast<const void*>(d->texts),
-                              static_cast<const void*>(d->clears),
-                              static_cast<const void*>(d->order)})
+    for (const void* array :
+         {static_cast<const void*>(d->children), static_cast<const void*>(d->attributes),
+          static_cast<const void*>(d->texts), static_cast<const void*>(d->clears),
+          static_cast<const void*>(d->order)})
         EXPECT_TRUE(!array || inNodeBlock(d, array));
     EXPECT_EQ(roomOf(d, d->children, d->childCount), static_cast<size_t>(d->childCount));
     EXPECT_TRUE(!d->name || inNodeBlock(d, d->name));
@@ -53,8 +52,9 @@ TEST_F(RobustnessTest, EveryElementIsWrittenExactlyWhateverClosesIt) {
         nullptr, &r);
     ASSERT_EQ(r.errorCode, warningUnmatchedEndTag);
     NodeData* t = NodeAccess::data(top);
-    ASSERT_EQ(dumpTree(top),
-              "#(r(a{p=1,q=2}(x,y,\"t\"),b{u=1}(x,y,\"t\",c{v=1}(z))),s{k=1}(x,\"t\",[<!--|c|-->]))");
+    ASSERT_EQ(
+        dumpTree(top),
+        "#(r(a{p=1,q=2}(x,y,\"t\"),b{u=1}(x,y,\"t\",c{v=1}(z))),s{k=1}(x,\"t\",[<!--|c|-->]))");
     struct Check {
         bool enter(NodeData* d) {
             expectWrittenInItsBlock(d);
@@ -189,7 +189,8 @@ TEST_F(RobustnessTest, ExhaustionAtEveryAllocation) {
                 alloc_hook::Scope hook(k);
                 n = XMLNode::parseString(doc.c_str(), nullptr, &r);
                 reached = hook.failed();
-                if (k == 0 && !reached) GTEST_SKIP() << "allocation hook not linked into the library";
+                if (k == 0 && !reached)
+                    GTEST_SKIP() << "allocation hook not linked into the library";
             }
             SCOPED_TRACE(::testing::Message() << doc << " failing allocation " << k);
             if (r.errorCode == errorNoXMLData) {
@@ -221,11 +222,10 @@ TEST_F(RobustnessTest, LeadByteAtEndOfExactBuffer) {
     const XMLNode::XMLCharEncoding encodings[] = {
         XMLNode::charEncodingUTF8, XMLNode::charEncodingLegacy, XMLNode::charEncodingShiftJIS,
         XMLNode::charEncodingGB2312, XMLNode::charEncodingGBK};
-    const char* prefixes[] = {"",        "<",         "<a",          "<a>",      "<a>x",
-                              "<a b",    "<a b=",     "<a b='",      "<a b=\"x", "</",
-                              "<a></",   "<a></a",    "<!DOCTYPE ",  "<!-- ",    "<![CDATA[",
-                              "<PRE>",   "<?",        "<a>&",        "<a>&#",    "<a>&#x",
-                              "<a b=&",  "<a b='&l",  "\n"};
+    const char* prefixes[] = {"",           "<",      "<a",        "<a>",      "<a>x",  "<a b",
+                              "<a b=",      "<a b='", "<a b=\"x",  "</",       "<a></", "<a></a",
+                              "<!DOCTYPE ", "<!-- ",  "<![CDATA[", "<PRE>",    "<?",    "<a>&",
+                              "<a>&#",      "<a>&#x", "<a b=&",    "<a b='&l", "\n"};
     const unsigned char leads[] = {0x81, 0xA1, 0xC3, 0xE0, 0xE3, 0xF0, 0xF4, 0xFE};
     for (auto enc : encodings) {
         XMLNode::setGlobalOptions(enc, 1, 1, 1);

@@ -37,8 +37,7 @@ void runCases(const ParseCase* cases, size_t n) {
         XMLNode::setGlobalOptions(c.encoding, 1, c.dropWhiteSpace, c.removeComments);
         XMLResults r = {static_cast<XMLError>(99), kUntouched, kUntouched};
         XMLNode node = XMLNode::parseString(c.text, c.firstTag, &r);
-        const int column =
-            c.column == kEnd ? static_cast<int>(std::strlen(c.text)) + 1 : c.column;
+        const int column = c.column == kEnd ? static_cast<int>(std::strlen(c.text)) + 1 : c.column;
         SCOPED_TRACE(::testing::Message() << "text: " << c.text << " first tag: "
                                           << (c.firstTag ? c.firstTag : "(none)"));
         EXPECT_EQ(r.errorCode, c.code);
@@ -78,8 +77,7 @@ TEST_F(ParseTest, DocumentShapes) {
         {"<a/>junk", nullptr, errorNone, U, U, "#(a,\"junk\")"},
         {"  <a/>\r\n\t", nullptr, errorNone, U, U, "a"},
         {"  <a/>  ", nullptr, errorNone, U, U, "#(\"  \",a,\"  \")", XMLNode::charEncodingUTF8, 0},
-        {"<PRE>x <b> </PRE>", nullptr, warningNoXMLTagFound, 1, kEnd,
-         "#([<PRE>|x <b> |</PRE>])"},
+        {"<PRE>x <b> </PRE>", nullptr, warningNoXMLTagFound, 1, kEnd, "#([<PRE>|x <b> |</PRE>])"},
         {"<pre>x</pre>", nullptr, errorNone, U, U, "pre(\"x\")"},
         {"<a><![CDATA[ <b> ]]></a>", nullptr, errorNone, U, U, "a([<![CDATA[| <b> |]]>])"},
         {"<!DOCTYPE x [<!ENTITY e 'v'>]>", nullptr, warningNoXMLTagFound, 1, kEnd,
@@ -94,7 +92,8 @@ TEST_F(ParseTest, DocumentShapes) {
          "#([<!DOCTYPE| a [<!ENTITY e ']x'>]|]>],a)"},
         {"<!DOCTYPE a [<!ENTITY e '] x'>] ><a/>", nullptr, errorNone, U, U,
          "#([<!DOCTYPE| a [<!ENTITY e '] x'>|]>],a)"},
-        {"<r><!DOCTYPE a [<!ELEMENT a EMPTY>] x></r>", nullptr, errorUnmatchedClearTagEnd, 1, 13, "-"},
+        {"<r><!DOCTYPE a [<!ELEMENT a EMPTY>] x></r>", nullptr, errorUnmatchedClearTagEnd, 1, 13,
+         "-"},
         {"<r><!DOCTYPE a [<!ELEMENT a EMPTY>] ", nullptr, errorUnmatchedClearTagEnd, 1, 13, "-"},
         {"<!DOCTYPE a [ ] ><a/>", nullptr, errorNone, U, U, "#([<!DOCTYPE| a [ ] |>],a)"},
         {"<a>1<!--c-->2<![CDATA[3]]>4<!DOCTYPE 5>6<PRE>7</PRE>8</a>", nullptr, errorNone, U, U,
@@ -127,12 +126,21 @@ TEST_F(ParseTest, Attributes) {
         {"<r><?pi?><c/></r>", nullptr, errorNone, U, U, "r(?pi,c)"},
         {"<doc><?pi?></doc>", nullptr, errorNone, U, U, "doc(?pi)"},
         {"<r><?pi ?><c/></r>", nullptr, errorNone, U, U, "r(?pi,c)"},
-        {"<r><?pi?" "?><c/></r>", nullptr, errorNone, U, U, "r(?pi?,c)"},
+        {"<r><?pi?"
+         "?><c/></r>",
+         nullptr, errorNone, U, U, "r(?pi?,c)"},
         {"<?pi?><r/>", nullptr, errorNone, U, U, "?pi(r)"},
         {"<r><?pi?/><c/></r>", nullptr, errorNone, U, U, "r(?pi?,c)"},
-        {"<r><?" "?></r>", nullptr, errorMissingStartTagName, 1, 7, "-"},
+        {"<r><?"
+         "?></r>",
+         nullptr, errorMissingStartTagName, 1, 7, "-"},
         {"<r><? ?></r>", nullptr, errorMissingStartTagName, 1, 8, "-"},
-        {"<r><?" "?" "?></r>", nullptr, errorNone, U, U, "r(?" "?)"},
+        {"<r><?"
+         "?"
+         "?></r>",
+         nullptr, errorNone, U, U,
+         "r(?"
+         "?)"},
         {"<r><pi?></pi?></r>", nullptr, errorNone, U, U, "r(pi?)"},
         {"<?xml a='1' b?><r/>", nullptr, errorNone, U, U, "?xml{a=1,b}(r)"},
         {"<?xml a=?><r/>", nullptr, errorNone, U, U, "?xml{a=}(r)"},
@@ -146,7 +154,8 @@ TEST_F(ParseTest, EndTagRecovery) {
     const ParseCase cases[] = {
         {"<a></A>", nullptr, errorNone, U, U, "a"},
         {"<a></a >", nullptr, errorNone, U, U, "a"},
-        {"<a>< /a>", nullptr, warningUnmatchedEndTag, 1, kEnd, "a(/a)"},  // "< /a>" starts an element "/a"
+        {"<a>< /a>", nullptr, warningUnmatchedEndTag, 1, kEnd,
+         "a(/a)"},  // "< /a>" starts an element "/a"
         {"<a><b></a>", nullptr, warningUnmatchedEndTag, 1, 11, "a(b)"},
         {"<a><b><c></b></a>", nullptr, warningUnmatchedEndTag, 1, 14, "a(b(c))"},
         {"<a><b></c></a>", nullptr, errorUnmatchedEndTag, 1, 11, "-"},
@@ -218,8 +227,7 @@ TEST_F(ParseTest, Errors) {
          XMLNode::charEncodingShiftJIS},
         {"<a>\n\x83\x40\n<b></a>", nullptr, warningUnmatchedEndTag, 3, 8, "a(\"\x83\x40\",b)",
          XMLNode::charEncodingShiftJIS},
-        {"<a>\n\xA1\xA1<b=", nullptr, errorUnexpectedToken, 2, 5, "-",
-         XMLNode::charEncodingGB2312},
+        {"<a>\n\xA1\xA1<b=", nullptr, errorUnexpectedToken, 2, 5, "-", XMLNode::charEncodingGB2312},
         {"<a>\n\x81\x40<b=", nullptr, errorUnexpectedToken, 2, 5, "-", XMLNode::charEncodingGBK},
     };
     runCases(cases, sizeof(cases) / sizeof(cases[0]));
@@ -239,9 +247,11 @@ TEST_F(ParseTest, NullText) {
 TEST_F(ParseTest, MultibyteCharactersAreNeverMarkup) {
     const auto U8 = XMLNode::charEncodingUTF8;
     const ParseCase cases[] = {
-        {"<a>\x83<b/></a>", nullptr, errorNone, U, U, "a(\"\x83<b/>\")", XMLNode::charEncodingShiftJIS},
+        {"<a>\x83<b/></a>", nullptr, errorNone, U, U, "a(\"\x83<b/>\")",
+         XMLNode::charEncodingShiftJIS},
         {"<a>\x83<b/></a>", nullptr, errorNone, U, U, "a(\"\x83\",b)", XMLNode::charEncodingLegacy},
-        {"<a>\xA1<b/></a>", nullptr, errorNone, U, U, "a(\"\xA1<b/>\")", XMLNode::charEncodingGB2312},
+        {"<a>\xA1<b/></a>", nullptr, errorNone, U, U, "a(\"\xA1<b/>\")",
+         XMLNode::charEncodingGB2312},
         {"<a>\xA0<b/></a>", nullptr, errorNone, U, U, "a(\"\xA0\",b)", XMLNode::charEncodingGB2312},
         {"<a>\x81<b/></a>", nullptr, errorNone, U, U, "a(\"\x81<b/>\")", XMLNode::charEncodingGBK},
         {"<a>\x81<b/></a>", nullptr, errorNone, U, U, "a(\"\x81<b/>\")", XMLNode::charEncodingBig5},
@@ -249,17 +259,21 @@ TEST_F(ParseTest, MultibyteCharactersAreNeverMarkup) {
         {"<a>\xE3<b/></a>", nullptr, errorNone, U, U, "a(\"\xE3<b/>\")", U8},
         {"<a>\x80<b/></a>", nullptr, errorNone, U, U, "a(\"\x80\",b)", U8},
         // Names, values and quoted strings step over characters whole too.
-        {"<\x83<>x</\x83<>", nullptr, errorNone, U, U, "\x83<(\"x\")", XMLNode::charEncodingShiftJIS},
+        {"<\x83<>x</\x83<>", nullptr, errorNone, U, U, "\x83<(\"x\")",
+         XMLNode::charEncodingShiftJIS},
         {"<a b='\x83''/>", nullptr, errorNone, U, U, "a{b=\x83'}", XMLNode::charEncodingShiftJIS},
         {"<a b='\x83''/>", nullptr, errorNone, U, U, "a{b=\x83,'}", XMLNode::charEncodingLegacy},
-        {"<a>\x83&amp;</a>", nullptr, errorNone, U, U, "a(\"\x83&amp;\")", XMLNode::charEncodingShiftJIS},
+        {"<a>\x83&amp;</a>", nullptr, errorNone, U, U, "a(\"\x83&amp;\")",
+         XMLNode::charEncodingShiftJIS},
         {"<!DOCTYPE \x83<>", nullptr, warningNoXMLTagFound, 1, 13, "#([<!DOCTYPE| \x83<|>])",
          XMLNode::charEncodingShiftJIS},
         // Trimming white space never takes the trail byte of a character.
         {"<a>x\x83 </a>", nullptr, errorNone, U, U, "a(\"x\x83 \")", XMLNode::charEncodingShiftJIS},
-        {"<a>x\x83  \n</a>", nullptr, errorNone, U, U, "a(\"x\x83 \")", XMLNode::charEncodingShiftJIS},
+        {"<a>x\x83  \n</a>", nullptr, errorNone, U, U, "a(\"x\x83 \")",
+         XMLNode::charEncodingShiftJIS},
         {"<a>x\x83 </a>", nullptr, errorNone, U, U, "a(\"x\x83\")", XMLNode::charEncodingLegacy},
-        {"<a>\x81\t\x81\t</a>", nullptr, errorNone, U, U, "a(\"\x81\t\x81\t\")", XMLNode::charEncodingGBK},
+        {"<a>\x81\t\x81\t</a>", nullptr, errorNone, U, U, "a(\"\x81\t\x81\t\")",
+         XMLNode::charEncodingGBK},
         {"<a>\xE5i\n</a>", nullptr, errorNone, U, U, "a(\"\xE5i\n\")", U8},
         {"<a>\xE5i\n\n</a>", nullptr, errorNone, U, U, "a(\"\xE5i\n\")", U8},
         {"<a>\xC3\xA9 \n</a>", nullptr, errorNone, U, U, "a(\"\xC3\xA9\")", U8},
@@ -316,7 +330,8 @@ TEST_F(ParseTest, RealDocumentsReadRightAndReadBack) {
         {"<doc>a<?pi?>b<?q?></doc>", "doc(\"a\",?pi,\"b\",?q)"},
         {"<?xml version='1.0'?><doc><?linebreak?><p/></doc>",
          "?xml{version=1.0}(doc(?linebreak,p))"},
-        {"<!DOCTYPE a [ <!ELEMENT a EMPTY> ] >\n<a/>", "#([<!DOCTYPE| a [ <!ELEMENT a EMPTY> |]>],a)"},
+        {"<!DOCTYPE a [ <!ELEMENT a EMPTY> ] >\n<a/>",
+         "#([<!DOCTYPE| a [ <!ELEMENT a EMPTY> |]>],a)"},
         {"<!DOCTYPE a [\n<!ENTITY e 'v'>\n]\n>\n<a><b/></a>",
          "#([<!DOCTYPE| a [\n<!ENTITY e 'v'>\n|]>],a(b))"},
         {"<p>caf&#233; &#8217;x&#x2019; &#x20AC;&#x1F600;</p>",
@@ -340,7 +355,8 @@ TEST_F(ParseTest, RealDocumentsReadRightAndReadBack) {
             EXPECT_EQ(r.errorCode, errorNone);
             // In the double-byte modes a reference stays one byte, and a byte
             // above 127 written out starts a two-byte character there.
-            const bool doubleByte = e != XMLNode::charEncodingUTF8 && e != XMLNode::charEncodingLegacy;
+            const bool doubleByte = e != XMLNode::charEncodingUTF8 &&
+                                    e != XMLNode::charEncodingLegacy;
             if (c.bytes && doubleByte) continue;
             for (int format : {0, 1}) {
                 char* written = node.createXMLString(format);

@@ -130,9 +130,9 @@ TEST_F(TokenizerTest, IndexAfterEachToken) {
         XMLTokenTypeTag type;
         int start, length, indexAfter;
     } expected[] = {
-        {textToken, 0, 4, 5},             // the ending space is consumed
-        {equalsToken, 6, 1, 7},           // after skipping the second space
-        {quotedTextToken, 8, 3, 11},      // both quotes counted
+        {textToken, 0, 4, 5},         // the ending space is consumed
+        {equalsToken, 6, 1, 7},       // after skipping the second space
+        {quotedTextToken, 8, 3, 11},  // both quotes counted
         {emptyElementEndToken, 11, 2, 13},
         {textToken, 13, 1, 14},
     };
@@ -189,7 +189,7 @@ TEST_F(TokenizerTest, LeadByteAtEndOfExactBuffer) {
             for (const char* prefix : prefixes) {
                 for (int extra = 0; extra < 3; extra++) {
                     std::string s = std::string(prefix) + static_cast<char>(lead) +
-                                     std::string(static_cast<size_t>(extra), '\x80');
+                                    std::string(static_cast<size_t>(extra), '\x80');
                     std::vector<char> buf(s.begin(), s.end());
                     buf.push_back(0);
                     char* exact = new char[buf.size()];
@@ -217,13 +217,11 @@ TEST(TagCompare, WholeNamesWithoutCase) {
         const char* text;
         int expected;
     } cases[] = {
-        {"Item", "ITEM>", 0}, {"Item", "Items>", 1}, {"Item", "Item", 1},
-        {nullptr, "a>", 1},   {"a", "ab>", 1},       {"A", "a>", 0},
-        {"a", "a ", 0},       {"a", "a\n", 0},       {"a", "a\r", 0},
-        {"a", "a\t", 0},      {"a", "a<", 0},        {"a", "a/", 0},
-        {"a", "a=", 0},       {"a", "a?", 1},        {"a", "a'", 1},
-        {"ab", "a>", 1},      {"", ">", 0},          {"x:y", "X:Y>", 0},
-        {"a", "", 1},
+        {"Item", "ITEM>", 0}, {"Item", "Items>", 1}, {"Item", "Item", 1}, {nullptr, "a>", 1},
+        {"a", "ab>", 1},      {"A", "a>", 0},        {"a", "a ", 0},      {"a", "a\n", 0},
+        {"a", "a\r", 0},      {"a", "a\t", 0},       {"a", "a<", 0},      {"a", "a/", 0},
+        {"a", "a=", 0},       {"a", "a?", 1},        {"a", "a'", 1},      {"ab", "a>", 1},
+        {"", ">", 0},         {"x:y", "X:Y>", 0},    {"a", "", 1},
     };
     for (const auto& c : cases)
         EXPECT_EQ(myTagCompare(c.name, c.text), c.expected)

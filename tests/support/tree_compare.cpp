@@ -58,8 +58,8 @@ std::string compareNode(const NodeData* x, const NodeData* y) {
             if (!sameString(c.value, d.value) || !sameString(c.openTag, d.openTag) ||
                 !sameString(c.closeTag, d.closeTag))
                 return "clear tag at position " + std::to_string(p) + " " + show(c.openTag) +
-                       show(c.value) + show(c.closeTag) + " vs " + show(d.openTag) +
-                       show(d.value) + show(d.closeTag);
+                       show(c.value) + show(c.closeTag) + " vs " + show(d.openTag) + show(d.value) +
+                       show(d.closeTag);
         }
     }
     return "";
@@ -117,8 +117,7 @@ std::string compareNode(const NodeData* x, const NodeData* y) {
         const NodeData* d = stack.back();
         stack.pop_back();
         auto fail = [&](const std::string& what) {
-            return ::testing::AssertionFailure()
-                   << "node " << show(d->name) << ": " << what;
+            return ::testing::AssertionFailure() << "node " << show(d->name) << ": " << what;
         };
         if (d->childCount < 0 || d->textCount < 0 || d->clearCount < 0 || d->attributeCount < 0)
             return fail("negative count");
@@ -180,7 +179,8 @@ std::string compareNode(const NodeData* x, const NodeData* y) {
                        << ", expected " << expected;
             for (int i = 0; i < d->childCount; i++) stack.push_back(d->children[i]);
         }
-        ::testing::AssertionResult tree = TreeInvariantsHold(NodeAccess::handle(const_cast<NodeData*>(root)));
+        ::testing::AssertionResult tree =
+            TreeInvariantsHold(NodeAccess::handle(const_cast<NodeData*>(root)));
         if (!tree) return tree;
     }
     return ::testing::AssertionSuccess();
