@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 #include "alloc_hook.h"
 #include "internals.h"
@@ -269,7 +270,9 @@ TEST_F(Catalogue, OnlyAByteOrderMark) {
 // Writes `bytes` to a file, parses it with parseFile and expects `code`; the
 // parse and the release leave no block allocated.
 void expectFile(const std::string& bytes, XMLError code, const char* text0 = nullptr) {
-    const std::string path = ::testing::TempDir() + "xmlparser_catalogue.xml";
+    // One file per test process: ctest runs the tests of this file at once.
+    const std::string path =
+        ::testing::TempDir() + "xmlparser_catalogue_" + std::to_string(::getpid()) + ".xml";
     std::FILE* f = std::fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include <unistd.h>
 
 #include "alloc_hook.h"
 #include "internals.h"
@@ -202,7 +203,8 @@ std::vector<Step> scenario() {
 
 TEST(Exhaustion, EveryAllocationOfAScenario) {
     const std::vector<Step> steps = scenario();
-    const std::string path = ::testing::TempDir() + "xmlparser_exhaustion.xml";
+    const std::string path =
+        ::testing::TempDir() + "xmlparser_exhaustion_" + std::to_string(::getpid()) + ".xml";
 
     // The reference run, without failures.
     std::vector<std::string> reference;

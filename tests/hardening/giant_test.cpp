@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 
 #include "sanitized.h"
 #include "xmlParser.h"
@@ -122,7 +123,8 @@ TEST(Giant, WriterRefusesTextsPastIntMax) {
     size = -1;
     EXPECT_EQ(root.createXMLString(1, &size), nullptr);
     EXPECT_EQ(size, 0);
-    const std::string path = ::testing::TempDir() + "xmlparser_giant.xml";
+    const std::string path =
+        ::testing::TempDir() + "xmlparser_giant_" + std::to_string(::getpid()) + ".xml";
     EXPECT_EQ(root.writeToFile(path.c_str()), errorCannotWriteFile);
     std::remove(path.c_str());
 
