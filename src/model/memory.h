@@ -71,6 +71,17 @@ size_t arrayRoom(const NodeData* d, const void* array, int count);
 // heap arrays grow to at least twice their room.  Returns the array (maybe
 // moved), or null with the old one intact when memory runs out.
 void* arrayReserve(const NodeData* d, void* array, int count, size_t need, size_t recordSize);
+// arrayReserve for `more` records beyond the `count` that `array` holds,
+// storing the array back: true when the room is there (always for 0), false
+// with the array intact when memory runs out.
+template <typename T>
+inline bool reserveMore(const NodeData* d, T*& array, int count, size_t more) {
+    if (more == 0) return true;
+    void* a = arrayReserve(d, array, count, static_cast<size_t>(count) + more, sizeof(T));
+    if (!a) return false;
+    array = static_cast<T*>(a);
+    return true;
+}
 // Gives the array room for exactly `room` records (room >= count, > 0);
 // an array in a block that is large enough stays where it is.
 void* arrayResize(const NodeData* d, void* array, int count, size_t room, size_t recordSize);

@@ -49,6 +49,23 @@ inline bool isWhiteSpace(unsigned char c) {
     return c == ' ' || c == '\n' || c == '\r' || c == '\t';
 }
 
+// Whether a name read in a tag ends before the byte `c`: white space or one
+// of "<", "/", "=", ">".  An end tag's name matches a stored name only when
+// the stored name's bytes are followed by such a byte.
+inline bool endsTagName(char c) {
+    switch (c) {
+        case ' ':
+        case '\n':
+        case '\r':
+        case '\t':
+        case '<':
+        case '/':
+        case '=':
+        case '>': return true;
+        default: return false;
+    }
+}
+
 // Each byte with ASCII letters mapped to lower case; every other byte maps
 // to itself.  Names and named entities compare through it.
 struct AsciiLowerTable {

@@ -99,18 +99,8 @@ public:
     bool nameMatches(size_t level, const char* text) const {
         if (level == 0) return myTagCompare(base_->name, text) == 0;
         const Frame& f = frames_.items[level];
-        if (!equalIgnoringAsciiCase(strings_.items + f.name, text, f.nameLength)) return false;
-        switch (text[f.nameLength]) {
-            case ' ':
-            case '\n':
-            case '\r':
-            case '\t':
-            case '<':
-            case '/':
-            case '=':
-            case '>': return true;
-            default: return false;
-        }
+        return equalIgnoringAsciiCase(strings_.items + f.name, text, f.nameLength) &&
+               endsTagName(text[f.nameLength]);
     }
     char declarationAt(size_t level) const {
         return level == 0 ? base_->declarationFlag : frames_.items[level].declaration;
@@ -410,30 +400,10 @@ public:
         const int t = orderCount(d);
         bool ok = static_cast<size_t>(INT_MAX) - static_cast<size_t>(t) >= no &&
                   static_cast<size_t>(INT_MAX - d->attributeCount) >= na;
-        void* a;
-        if (ok && nc) {
-            ok = (a = arrayReserve(d, d->children, d->childCount, d->childCount + nc,
-                                   sizeof(NodeData*)));
-            if (ok) d->children = static_cast<NodeData**>(a);
-        }
-        if (ok && na) {
-            ok = (a = arrayReserve(d, d->attributes, d->attributeCount, d->attributeCount + na,
-                                   sizeof(XMLAttribute)));
-            if (ok) d->attributes = static_cast<XMLAttribute*>(a);
-        }
-        if (ok && nt) {
-            ok = (a = arrayReserve(d, d->texts, d->textCount, d->textCount + nt, sizeof(char*)));
-            if (ok) d->texts = static_cast<char**>(a);
-        }
-        if (ok && nl) {
-            ok = (a = arrayReserve(d, d->clears, d->clearCount, d->clearCount + nl,
-                                   sizeof(XMLClear)));
-            if (ok) d->clears = static_cast<XMLClear*>(a);
-        }
-        if (ok && no) {
-            ok = (a = arrayReserve(d, d->order, t, t + no, sizeof(int)));
-            if (ok) d->order = static_cast<int*>(a);
-        }
+        ok = ok && reserveMore(d, d->children, d->childCount, nc) &&
+             reserveMore(d, d->attributes, d->attributeCount, na) &&
+             reserveMore(d, d->texts, d->textCount, nt) &&
+             reserveMore(d, d->clears, d->clearCount, nl) && reserveMore(d, d->order, t, no);
         // Every string copied before anything is stored.
         Stack<char*> copies;
         ok = ok && copies.reserve(2 * na + nt + nl + 1);

@@ -150,17 +150,7 @@ char myTagCompare(const char* name, const char* text) {
     // The comparison stops at the text's zero byte, which differs from every
     // byte of the name.
     if (!equalIgnoringAsciiCase(name, text, n)) return 1;
-    switch (text[n]) {
-        case ' ':
-        case '\n':
-        case '\r':
-        case '\t':
-        case '<':
-        case '/':
-        case '=':
-        case '>': return 0;
-        default: return 1;
-    }
+    return endsTagName(text[n]) ? 0 : 1;
 }
 
 }  // namespace xml_internal
