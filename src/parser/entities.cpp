@@ -279,8 +279,8 @@ inline const char* copyToAmpersand(const char* s, const char* stop, char** w, co
 // short keeps the bytes before `stop`.  Gives the number of bytes of the
 // string, which a reference to character 0 ends early; or false with the
 // error code of the first wrong reference.
-bool decodeInto(const Source& in, const unsigned char* table, bool utf8, char* out,
-                const char* wEnd, size_t* length, XMLError* error) {
+bool decodeReferencesInto(const Source& in, const unsigned char* table, bool utf8, char* out,
+                          const char* wEnd, size_t* length, XMLError* error) {
     const char* const stop = in.stop;
     const char* const readableEnd = in.readableEnd();
     char* w = out;
@@ -358,7 +358,7 @@ char* decode(const Source& in, XML* state, size_t* decodedLength, DecodeAllocato
         }
     }
     size_t length;
-    if (!decodeInto(in, table, utf8, out, out + room, &length, &error)) {
+    if (!decodeReferencesInto(in, table, utf8, out, out + room, &length, &error)) {
         if (state) state->error = error;
         return nullptr;  // only with `roomy`: the room stays the allocator's
     }
