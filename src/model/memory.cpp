@@ -50,7 +50,7 @@ void* arrayReserve(const NodeData* d, void* array, int count, size_t need, size_
     if (grown < 4) grown = 4;
     if (!array && need <= SIZE_MAX / recordSize) {
         // A first array fits exactly in the spare room of a record of its own.
-        if (void* room = takeRoom(d, need * recordSize, true)) return room;
+        if (void* spare = takeRoom(d, need * recordSize, true)) return spare;
     }
     if (array && inBlock(d, array)) return leaveBlock(array, count, grown, recordSize);
     return heapArray(array, grown, recordSize);
