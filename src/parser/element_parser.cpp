@@ -11,6 +11,7 @@
 // new record joins its parent's children.
 #include "internal.h"
 #include "model/memory.h"
+#include "parser/token_scan.h"
 
 using namespace xml_internal;
 
@@ -468,6 +469,54 @@ public:
     }
 };
 
+// The common forms of tags, read without the tokenizer: a start tag whose
+// name follows its "<" directly, its attributes written name="value" (or
+// with single quotes, white space around the "="), its ">" or "/>", and an
+// end tag "</name>" (white space before the ">").  Each piece is taken only
+// when the tokens would read it in just this way, with the same scans; at
+// anything else (no name, an unquoted value, a value without its closing
+// quote, a declaration, a clear tag, the end of the text) nothing is taken
+// and the token loop reads on from the same position, so trees, codes and
+// positions are the tokens' own.
+
+// Skips white space (single-byte in every encoding).
+inline const char* skipTagSpace(const char* p) {
+    while (isWhiteSpace(static_cast<unsigned char>(*p))) p++;
+    return p;
+}
+
+// An attribute name="value" at `p` (after any white space): the name runs
+// from `p` to `nameEnd`, the value between the quotes at `quote` and
+// `close`.
+struct QuotedAttribute {
+    const char* nameEnd;
+    const char* quote;
+    const char* close;
+};
+
+inline bool readQuotedAttribute(const unsigned char* table, const char* p, QuotedAttribute* a) {
+    if (!startsPlainText(static_cast<unsigned char>(*p))) return false;
+    const char* next;
+    a->nameEnd = textTokenEnd(table, p + 1, &next);
+    const char* e = skipTagSpace(next);
+    if (*e != '=') return false;
+    e = skipTagSpace(e + 1);
+    if (*e != '"' && *e != '\'') return false;
+    a->quote = e;
+    a->close = closingQuote(table, e);
+    return a->close != nullptr;
+}
+
+// An end tag "</name>" at `p`: its name runs from p + 2 to `*nameEnd`, and
+// its ">" is returned; null for any other form.
+inline const char* readEndTag(const unsigned char* table, const char* p, const char** nameEnd) {
+    if (!startsPlainText(static_cast<unsigned char>(p[2]))) return nullptr;
+    const char* next;
+    *nameEnd = textTokenEnd(table, p + 3, &next);
+    const char* e = skipTagSpace(next);
+    return *e == '>' ? e : nullptr;
+}
+
 }  // namespace
 
 // One loop parses the element it is called on and every element nested in
@@ -494,11 +543,109 @@ int XMLNode::ParseXMLElement(void* state) {
     }
     const char* attrName = nullptr;  // the pending attribute name
     int attrLength = 0;
+    const char* const doc = x->document;
+    auto offset = [doc](const char* p) { return static_cast<int>(p - doc); };
+
+    // The current element is closed.  Hand control to its parent, which
+    // offers a pending end tag to itself and, while it does not match,
+    // closes in turn.  Gives the call's result, or -1 when the parse goes on
+    // in the parent's content.
+    auto closeCurrent = [&]() -> int {
+        for (;;) {
+            if (b.level() == 0) {
+                b.closeBase();
+                return 1;
+            }
+            if (!b.closeElement()) return 0;
+            if (!x->pendingEndTagLength) return -1;
+            if (!b.nameAt(b.level())) {
+                x->error = errorUnmatchedEndTag;
+                return 0;
+            }
+            if (b.nameMatches(b.level(), x->pendingEndTag)) x->pendingEndTagLength = 0;
+            // closed too, without reading an end tag
+        }
+    };
 
     for (;;) {
+        const unsigned char* const table = XML_ByteTable;
+        if (mode == contentMode) {
+            skipToMarkup(x, table);
+            const char* const p = doc + x->index;
+            if (*p == '<') {
+                if (const ClearTagRow* row = matchClearTag(p)) {
+                    x->index = offset(p) + row->openLength;
+                    if (!b.collectText(p) || !b.collectClear(row)) return 0;
+                    x->pendingText = doc + x->index;
+                    continue;
+                }
+                if (p[1] == '/') {
+                    const char* nameEnd;
+                    if (const char* close = readEndTag(table, p, &nameEnd)) {
+                        x->index = offset(p + 2);
+                        if (!b.collectText(p)) return 0;
+                        x->index = offset(close + 1);
+                        x->pendingText = close + 1;
+                        if (!b.nameMatches(b.level(), p + 2)) {
+                            x->error = warningUnmatchedEndTag;
+                            x->warningIndex = x->index;
+                            x->pendingEndTag = p + 2;
+                            x->pendingEndTagLength = static_cast<int>(nameEnd - (p + 2));
+                        }
+                        const int r = closeCurrent();
+                        if (r >= 0) return r;
+                        continue;
+                    }
+                } else if (p[1] != '?' && startsPlainText(static_cast<unsigned char>(p[1]))) {
+                    const char* next;
+                    const char* const nameEnd = textTokenEnd(table, p + 2, &next);
+                    x->index = offset(p + 1);
+                    if (!b.collectText(p)) return 0;
+                    x->index = offset(next);
+                    const size_t length = static_cast<size_t>(nameEnd - (p + 1));
+                    size_t name;
+                    if (!b.pushString(p + 1, length, &name) || !b.openFrame(name, length, 0, true))
+                        return 0;
+                    mode = expectingName;
+                }
+            }
+        }
+        if (mode == expectingName) {
+            bool closed = false;
+            for (;;) {
+                const char* const p = skipTagSpace(doc + x->index);
+                if (*p == '>') {
+                    x->index = offset(p + 1);
+                    x->pendingText = p + 1;
+                    mode = contentMode;
+                    break;
+                }
+                if (*p == '/' && p[1] == '>') {
+                    x->index = offset(p + 2);
+                    x->pendingText = p + 2;
+                    closed = true;
+                    break;
+                }
+                QuotedAttribute a;
+                if (!readQuotedAttribute(table, p, &a)) break;
+                x->index = offset(a.close + 1);
+                size_t value;
+                if (!b.pushDecoded(a.quote + 1, static_cast<int>(a.close - a.quote - 1), &value) ||
+                    !b.addAttribute(p, static_cast<int>(a.nameEnd - p), value))
+                    return 0;
+            }
+            if (closed) {
+                const int r = closeCurrent();
+                if (r >= 0) return r;
+                mode = contentMode;
+                continue;
+            }
+            if (mode == contentMode) continue;
+        }
+
+        // The token loop; in content mode the index is at markup already.
         int length;
         XMLTokenTypeTag type;
-        if (mode == contentMode) skipToMarkup(x, XML_ByteTable);
         const TokenRef token = GetNextToken(x, &length, &type);
         const size_t level = b.level();
 
@@ -651,24 +798,9 @@ int XMLNode::ParseXMLElement(void* state) {
             }
         }
 
-        // The current element is closed.  Hand control to its parent, which
-        // offers a pending end tag to itself and, while it does not match,
-        // closes in turn.
-        while (closed) {
-            if (b.level() == 0) {
-                b.closeBase();
-                return 1;
-            }
-            if (!b.closeElement()) return 0;
-            if (x->pendingEndTagLength) {
-                if (!b.nameAt(b.level())) {
-                    x->error = errorUnmatchedEndTag;
-                    return 0;
-                }
-                if (b.nameMatches(b.level(), x->pendingEndTag)) x->pendingEndTagLength = 0;
-                continue;  // closed too, without reading an end tag
-            }
-            closed = false;
+        if (closed) {
+            const int r = closeCurrent();
+            if (r >= 0) return r;
             mode = contentMode;
         }
     }
