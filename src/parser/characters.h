@@ -36,6 +36,11 @@ struct ClearTagRow {
 extern const ClearTagRow XMLClearTags[];  // CDATA, DOCTYPE, comment, PRE, end
 extern const char* const docTypeEnd;      // "]>"
 
+// Whether the byte after a "<" may begin a clear tag's open string: every
+// one of them begins "<!" or "<P", so after any other byte none needs to be
+// compared.
+inline bool mayOpenClearTag(char second) { return second == '!' || second == 'P'; }
+
 // The named character entities, ended by a row whose entity string is null.
 struct EntityRow {
     const char* entity;

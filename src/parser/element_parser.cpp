@@ -267,8 +267,9 @@ public:
 
     // Fills the arrays of `d` at `base` (laid out by `layout`) from the
     // frame's items, its strings at `str` (the frame's strings copied there).
-    void fill(NodeData* d, char* base, const ChunkLayout& layout, const Frame& f, const char* str,
-              const int indexBase[4]) {
+    // The node held nothing before, so its order entries are the frame's as
+    // they are.
+    void fill(NodeData* d, char* base, const ChunkLayout& layout, const Frame& f, const char* str) {
         const int nc = static_cast<int>(children_.count - f.children);
         const int na = static_cast<int>(attributes_.count - f.attributes);
         const int nt = static_cast<int>(texts_.count - f.texts);
@@ -277,9 +278,11 @@ public:
         auto at = [&](size_t offset) { return const_cast<char*>(str + (offset - f.strings)); };
         if (nc) {
             NodeData** c = reinterpret_cast<NodeData**>(base + layout.children);
-            std::memcpy(c, children_.items + f.children,
-                        static_cast<size_t>(nc) * sizeof(NodeData*));
-            for (int i = 0; i < nc; i++) c[i]->parent = d;
+            NodeData* const* from = children_.items + f.children;
+            for (int i = 0; i < nc; i++) {
+                c[i] = from[i];
+                c[i]->parent = d;
+            }
             d->children = c;
         }
         if (na) {
@@ -308,10 +311,8 @@ public:
         }
         if (no) {
             int* o = reinterpret_cast<int*>(base + layout.order);
-            for (int i = 0; i < no; i++) {
-                const int e = order_.items[f.order + i];
-                o[i] = orderEntry(entryIndex(e) + indexBase[entryKind(e)], entryKind(e));
-            }
+            const int* from = order_.items + f.order;
+            for (int i = 0; i < no; i++) o[i] = from[i];
             d->order = o;
         }
         d->childCount = nc;
@@ -331,8 +332,9 @@ public:
     // attaches it to its parent.  On exhaustion it is dropped with all it
     // holds and the error is set.
     bool closeElement() {
-        const Frame f = top();
-        frames_.count--;
+        // The frame stays readable where it is: no frame is opened before
+        // this returns.
+        const Frame& f = frames_.items[--frames_.count];
         const ChunkLayout layout = layoutOf(f);
         NodeBlock* block;
         char* const base = blocks_.chunk(layout.total, &block);
@@ -354,8 +356,7 @@ public:
         d->clears = nullptr;
         d->attributes = nullptr;
         d->order = nullptr;
-        const int none[4] = {0, 0, 0, 0};
-        fill(d, base, layout, f, str, none);
+        fill(d, base, layout, f, str);
         popTo(f);
         Frame& p = top();
         if (!children_.push(d) || !pushOrder(p.children, children_.count - 1, elementChildNode)) {
@@ -388,8 +389,7 @@ public:
             d->block = block;
             char* const str = base + layout.strings;
             std::memcpy(str, strings_.items + f.strings, strings_.count - f.strings);
-            const int none[4] = {0, 0, 0, 0};
-            fill(d, base, layout, f, str, none);
+            fill(d, base, layout, f, str);
             popTo(f);
             return true;
         }

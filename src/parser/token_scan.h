@@ -58,6 +58,7 @@ inline constexpr ByteClassTable kQuotedStops = makeQuotedStops();
 
 // The clear tag whose open string starts at `s` (a "<"), or null.
 inline const ClearTagRow* matchClearTag(const char* s) {
+    if (!mayOpenClearTag(s[1])) return nullptr;
     for (const ClearTagRow* row = XMLClearTags; row->open; ++row)
         if (s[1] == row->open[1] && std::strncmp(s, row->open, row->openLength) == 0) return row;
     return nullptr;

@@ -98,8 +98,13 @@ TEST(Vocabulary, ClearTagsAndEntities) {
     EXPECT_STREQ(XMLClearTags[2].close, "-->");
     EXPECT_STREQ(XMLClearTags[3].close, "</PRE>");
     EXPECT_EQ(XMLClearTags[4].open, nullptr);
-    for (int i = 0; XMLClearTags[i].open; i++)
+    for (int i = 0; XMLClearTags[i].open; i++) {
         EXPECT_EQ(static_cast<size_t>(XMLClearTags[i].openLength), strlen(XMLClearTags[i].open));
+        // The tokenizer compares the open strings only after a "<" and a
+        // byte that mayOpenClearTag accepts.
+        EXPECT_EQ(XMLClearTags[i].open[0], '<');
+        EXPECT_TRUE(mayOpenClearTag(XMLClearTags[i].open[1])) << XMLClearTags[i].open;
+    }
     for (int i = 0; XMLEntities[i].entity; i++)
         EXPECT_EQ(static_cast<size_t>(XMLEntities[i].length), strlen(XMLEntities[i].entity));
     EXPECT_EQ(XMLEntities[5].entity, nullptr);
