@@ -177,6 +177,76 @@ TEST_F(ParseTest, EndTagRecovery) {
     runCases(cases, sizeof(cases) / sizeof(cases[0]));
 }
 
+// The forms of start and end tags that the element parser reads directly
+// (names right after "<" or "</", quoted values) next to the forms that it
+// leaves to the tokens: each tag reads the same either way.
+TEST_F(ParseTest, TagForms) {
+    const ParseCase cases[] = {
+        // Quoted values, white space around "=" or none between attributes.
+        {"<a b=\"1\"c='2'/>", nullptr, errorNone, U, U, "a{b=1,c=2}"},
+        {"<a\n b\t=\n'1'\r\n c = \"2\"\n/>", nullptr, errorNone, U, U, "a{b=1,c=2}"},
+        // An unquoted value, an attribute without value, a quote that meets
+        // "<" or the end of the text: each read by the tokens, the
+        // attributes around it directly.
+        {"<a b=\"1\" c=2 d=\"3\"/>", nullptr, errorNone, U, U, "a{b=1,c=2,d=3}"},
+        {"<a b=\"1\" c d=\"3\"/>", nullptr, errorNone, U, U, "a{b=1,c,d=3}"},
+        {"<a b=\"x<y\"/>", nullptr, errorUnexpectedToken, 1, 9, "-"},
+        {"<a b='x\"y' c=\"x'y\"/>", nullptr, errorNone, U, U, "a{b=x\"y,c=x'y}"},
+        // A "/" ends a name only before ">".
+        {"<a b=\"1\"/ >", nullptr, warningUnmatchedEndTag, 1, kEnd, "a{b=1,/}"},
+        {"<a b=\"1\"/x>", nullptr, warningUnmatchedEndTag, 1, kEnd, "a{b=1,/x}"},
+        {"<a/ ></a/>", nullptr, errorMissingEndTagName, 1, kEnd, "-"},
+        {"<a/b c='1'/>", nullptr, errorNone, U, U, "a/b{c=1}"},
+        {"<a/b></a/b>", nullptr, errorNone, U, U, "a/b"},
+        {"<a></a/>", nullptr, errorMissingEndTagName, 1, kEnd, "-"},
+        {"<ab></a/b>", nullptr, errorUnmatchedEndTag, 1, kEnd, "-"},
+        // End tags: white space before the name or the ">", and other bytes
+        // after the name.
+        {"<a></ a>", nullptr, errorNone, U, U, "a"},
+        {"<a></a\n\t>", nullptr, errorNone, U, U, "a"},
+        {"<a><b></a ><c/>", nullptr, warningUnmatchedEndTag, 1, 12, "#(a(b),c)"},
+        {"<a></a=>", nullptr, errorMissingEndTagName, 1, 8, "-"},
+        {"<a>x</a<b>", nullptr, errorMissingEndTagName, 1, 9, "-"},
+        // Multibyte characters in names and values, in several encodings;
+        // a lead byte that takes the closing quote as its trail byte.
+        {"<\xC3\xA9t\xC3\xA9 a=\"1\"></\xC3\xA9t\xC3\xA9>", nullptr, errorNone, U, U,
+         "\xC3\xA9t\xC3\xA9{a=1}"},
+        {"<a\xC3\xA9 \xC3\xA9"
+         "b=\"\xC3\xA9\"></a\xC3\xA9>",
+         nullptr, errorNone, U, U,
+         "a\xC3\xA9{\xC3\xA9"
+         "b=\xC3\xA9}"},
+        {"<a b=\"\x81\">t</a>\"/>", nullptr, errorNone, U, U, "#(a{b=\"\x81\"}(\"t\"),\"\"/>\")",
+         XMLNode::charEncodingShiftJIS},
+        {"<a\x81=\"1\" b=\"\x83\\\"></a\x81=>", nullptr, errorUnmatchedEndTag, 1, 19, "-",
+         XMLNode::charEncodingShiftJIS},
+        {"<a b=\"\xA4@\"></a>", nullptr, errorNone, U, U, "a{b=\xA4@}", XMLNode::charEncodingBig5},
+        // References in values (a reference to character 0 ends the value).
+        {"<a b=\"&amp;&lt;&#65;\" c='&bad;'/>", nullptr, errorUnknownCharacterEntity, 1, 32, "-"},
+        {"<a x=\"&#0;z\" y=\"v\"/>", nullptr, errorNone, U, U, "a{x=,y=v}"},
+        // A "?" after the value of an element that is no declaration.
+        {"<a b=\"1\"?>", nullptr, warningUnmatchedEndTag, 1, kEnd, "a{b=1,?}"},
+        // End tags in another case; names that begin like clear tags or
+        // declarations.
+        {"<a b=\"1\"><c d='2'/>t</A>", nullptr, errorNone, U, U, "a{b=1}(c{d=2},\"t\")"},
+        {"<Pa b=\"1\">x</Pa><PRE>y</PRE>", nullptr, errorNone, U, U,
+         "#(Pa{b=1}(\"x\"),[<PRE>|y|</PRE>])"},
+        {"<a><!x y=\"1\"/></a>", nullptr, errorNone, U, U, "a(!x{y=1})"},
+        {"<a><?pi b=\"1\"?></a>", nullptr, errorNone, U, U, "a(?pi{b=1})"},
+        // A start or end tag cut short by the end of the text.
+        {"<a b=\"1", nullptr, warningUnmatchedEndTag, 1, kEnd, "a{b=\"1}"},
+        {"<a b=\"1\"", nullptr, warningUnmatchedEndTag, 1, kEnd, "a{b=1}"},
+        {"<a b=", nullptr, warningUnmatchedEndTag, 1, kEnd, "a"},
+        {"<a b", nullptr, warningUnmatchedEndTag, 1, kEnd, "a"},
+        {"<a b=\"1\" ", nullptr, warningUnmatchedEndTag, 1, kEnd, "a{b=1}"},
+        {"<a b=\"1\"/", nullptr, warningUnmatchedEndTag, 1, kEnd, "a{b=1}"},
+        {"<a>x</a", nullptr, errorMissingEndTagName, 1, kEnd, "-"},
+        {"<a>x</", nullptr, errorMissingEndTagName, 1, kEnd, "-"},
+        {"<a>x</a ", nullptr, errorMissingEndTagName, 1, kEnd, "-"},
+    };
+    runCases(cases, sizeof(cases) / sizeof(cases[0]));
+}
+
 TEST_F(ParseTest, Errors) {
     const ParseCase cases[] = {
         {"<>", nullptr, warningNoXMLTagFound, 1, 3, "#"},  // no child before the error
