@@ -570,7 +570,9 @@ int XMLNode::ParseXMLElement(void* state) {
     for (;;) {
         const unsigned char* const table = XML_ByteTable;
         if (mode == contentMode) {
-            skipToMarkup(x, table);
+            // Markup right after markup ("<a><b>", "</b></a>") is found
+            // without a search.
+            if (doc[x->index] != '<') skipToMarkup(x, table);
             const char* const p = doc + x->index;
             if (*p == '<') {
                 if (const ClearTagRow* row = matchClearTag(p)) {
