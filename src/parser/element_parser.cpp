@@ -100,7 +100,13 @@ public:
     bool nameMatches(size_t level, const char* text) const {
         if (level == 0) return myTagCompare(base_->name, text) == 0;
         const Frame& f = frames_.items[level];
-        return equalIgnoringAsciiCase(strings_.items + f.name, text, f.nameLength) &&
+        const char* const name = strings_.items + f.name;
+        // A stored name holds no zero byte, so the bytes equal to it never
+        // run past the end of the text; the case-blind comparison takes
+        // over at the first difference.
+        size_t i = 0;
+        while (i < f.nameLength && name[i] == text[i]) i++;
+        return equalIgnoringAsciiCase(name + i, text + i, f.nameLength - i) &&
                endsTagName(text[f.nameLength]);
     }
     char declarationAt(size_t level) const {
