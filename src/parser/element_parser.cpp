@@ -498,6 +498,7 @@ struct QuotedAttribute {
     const char* nameEnd;
     const char* quote;
     const char* close;
+    bool plain;  // the value is its own decoding (see closingQuote)
 };
 
 inline bool readQuotedAttribute(const unsigned char* table, const char* p, QuotedAttribute* a) {
@@ -509,7 +510,7 @@ inline bool readQuotedAttribute(const unsigned char* table, const char* p, Quote
     e = skipTagSpace(e + 1);
     if (*e != '"' && *e != '\'') return false;
     a->quote = e;
-    a->close = closingQuote(table, e);
+    a->close = closingQuote(table, e, &a->plain);
     return a->close != nullptr;
 }
 
@@ -637,10 +638,12 @@ int XMLNode::ParseXMLElement(void* state) {
                 QuotedAttribute a;
                 if (!readQuotedAttribute(table, p, &a)) break;
                 x->index = offset(a.close + 1);
+                const char* const v = a.quote + 1;
+                const int n = static_cast<int>(a.close - v);
                 size_t value;
-                if (!b.pushDecoded(a.quote + 1, static_cast<int>(a.close - a.quote - 1), &value) ||
-                    !b.addAttribute(p, static_cast<int>(a.nameEnd - p), value))
-                    return 0;
+                const bool stored = a.plain ? b.pushString(v, static_cast<size_t>(n), &value)
+                                            : b.pushDecoded(v, n, &value);
+                if (!stored || !b.addAttribute(p, static_cast<int>(a.nameEnd - p), value)) return 0;
             }
             if (closed) {
                 const int r = closeCurrent();

@@ -42,8 +42,9 @@ constexpr ByteClassTable makeTextClasses() {
 inline constexpr ByteClassTable kTextClasses = makeTextClasses();
 
 // Bytes that stop the scan of a quoted string: either quote, "<", the zero
-// byte, and 0x80 and above (possibly a multibyte lead byte).  Everything else
-// belongs to the string, so the scan is one table test per byte.
+// byte, 0x80 and above (possibly a multibyte lead byte) and "&" (which may
+// begin a reference).  Everything else belongs to the string, so the scan is
+// one table test per byte.
 constexpr ByteClassTable makeQuotedStops() {
     ByteClassTable t{};
     for (int i = 0x80; i < 256; i++) t.cls[i] = 1;
@@ -51,6 +52,7 @@ constexpr ByteClassTable makeQuotedStops() {
     t.cls[static_cast<unsigned char>('"')] = 1;
     t.cls[static_cast<unsigned char>('\'')] = 1;
     t.cls[static_cast<unsigned char>('<')] = 1;
+    t.cls[static_cast<unsigned char>('&')] = 1;
     return t;
 }
 
@@ -95,14 +97,21 @@ inline const char* textTokenEnd(const unsigned char* table, const char* p, const
 }
 
 // The quote that closes the quoted string opened by the quote at `s`, or
-// null when a "<" or the end of the text comes first.
-inline const char* closingQuote(const unsigned char* table, const char* s) {
+// null when a "<" or the end of the text comes first.  `*plain` tells
+// whether every byte between the quotes is below 0x80 and none is "&": then
+// the string is its own decoding.
+inline const char* closingQuote(const unsigned char* table, const char* s, bool* plain) {
     const char* q = s + 1;
+    bool asIs = true;
     for (;;) {
         while (!kQuotedStops.cls[static_cast<unsigned char>(*q)]) q++;
         const unsigned char b = static_cast<unsigned char>(*q);
-        if (b == static_cast<unsigned char>(*s)) return q;
+        if (b == static_cast<unsigned char>(*s)) {
+            *plain = asIs;
+            return q;
+        }
         if (b == 0 || b == '<') return nullptr;
+        if (b == '&' || b >= 0x80) asIs = false;
         q = b < 0x80 ? q + 1 : stepCharacter(table, q);
     }
 }

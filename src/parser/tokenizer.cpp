@@ -47,7 +47,8 @@ TokenRef GetNextToken(XML* x, int* length, XMLTokenTypeTag* type) {
 
         case '"':
         case '\'': {
-            if (const char* q = closingQuote(table, s))
+            bool plain;
+            if (const char* q = closingQuote(table, s, &plain))
                 return finish(x, s, q + 1, static_cast<int>(q + 1 - s), quotedTextToken, length,
                               type);
             // Abandoned: read again as a text token that starts with the quote.

@@ -221,7 +221,12 @@ TEST_F(ParseTest, TagForms) {
         {"<a\x81=\"1\" b=\"\x83\\\"></a\x81=>", nullptr, errorUnmatchedEndTag, 1, 19, "-",
          XMLNode::charEncodingShiftJIS},
         {"<a b=\"\xA4@\"></a>", nullptr, errorNone, U, U, "a{b=\xA4@}", XMLNode::charEncodingBig5},
-        // References in values (a reference to character 0 ends the value).
+        // References in values (a reference to character 0 ends the value);
+        // an "&" that a lead byte takes as its trail byte begins none.
+        {"<a b=\"\xC3&amp;\" c='&#x41;' d=\"x&lt;\"/>", nullptr, errorNone, U, U,
+         "a{b=\xC3&amp;,c=A,d=x<}"},
+        {"<a b=\"\x81&amp;\" c=\"&amp;\x81\"/>", nullptr, errorNone, U, U,
+         "a{b=\x81&amp;,c=\"&\x81\"}", XMLNode::charEncodingShiftJIS},
         {"<a b=\"&amp;&lt;&#65;\" c='&bad;'/>", nullptr, errorUnknownCharacterEntity, 1, 32, "-"},
         {"<a x=\"&#0;z\" y=\"v\"/>", nullptr, errorNone, U, U, "a{x=,y=v}"},
         // A "?" after the value of an element that is no declaration.
