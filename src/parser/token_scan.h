@@ -58,11 +58,15 @@ constexpr ByteClassTable makeQuotedStops() {
 
 inline constexpr ByteClassTable kQuotedStops = makeQuotedStops();
 
-// The clear tag whose open string starts at `s` (a "<"), or null.
+// The clear tag whose open string starts at `s` (a "<"), or null.  Every
+// open string is longer than three bytes, and s[2] is read only after s[1]
+// matched a byte that is not zero.
 inline const ClearTagRow* matchClearTag(const char* s) {
     if (!mayOpenClearTag(s[1])) return nullptr;
     for (const ClearTagRow* row = XMLClearTags; row->open; ++row)
-        if (s[1] == row->open[1] && std::strncmp(s, row->open, row->openLength) == 0) return row;
+        if (s[1] == row->open[1] && s[2] == row->open[2] &&
+            std::strncmp(s, row->open, row->openLength) == 0)
+            return row;
     return nullptr;
 }
 

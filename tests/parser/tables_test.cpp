@@ -101,7 +101,8 @@ TEST(Vocabulary, ClearTagsAndEntities) {
     for (int i = 0; XMLClearTags[i].open; i++) {
         EXPECT_EQ(static_cast<size_t>(XMLClearTags[i].openLength), strlen(XMLClearTags[i].open));
         // The tokenizer compares the open strings only after a "<" and a
-        // byte that mayOpenClearTag accepts.
+        // byte that mayOpenClearTag accepts, and their third bytes first.
+        EXPECT_GT(XMLClearTags[i].openLength, 3);
         EXPECT_EQ(XMLClearTags[i].open[0], '<');
         EXPECT_TRUE(mayOpenClearTag(XMLClearTags[i].open[1])) << XMLClearTags[i].open;
     }
