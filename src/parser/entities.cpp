@@ -2,6 +2,10 @@
 // "&#65;", "&#x41;") in attribute values and texts into their characters.
 #include "internal.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace xml_internal {
 
 namespace {
@@ -12,12 +16,17 @@ namespace {
 // is that of the text can match, so the rows are chained by that byte (in
 // lower case), each chain in table order: `first` gives a chain's first row,
 // `next` the row after it (-1 ends a chain).  Usable when every row fits in
-// eight bytes (the table's longest is six) and has a byte after its "&".
+// eight bytes (the table's longest is six), has a byte after its "&" and
+// ends with its only ";": then bytes that equal a row's text exactly match
+// no row before it in its chain, ignoring case or not, so the decoder may
+// take such a row without folding the bytes' case first.
 struct EntityWords {
     uint64_t word[16];
     uint64_t mask[16];
     signed char first[256];
     signed char next[16];
+    char character[16];  // each row's character and length, beside its word
+    signed char length[16];
     int count = 0;
     bool usable = true;
 };
@@ -30,7 +39,9 @@ EntityWords buildEntityWords() {
         last[b] = &w.first[b];
     }
     for (const EntityRow* row = XMLEntities; row->entity; ++row) {
-        if (w.count == 16 || row->length < 2 || row->length > 8) {
+        if (w.count == 16 || row->length < 2 || row->length > 8 ||
+            std::memchr(row->entity, ';', static_cast<size_t>(row->length)) !=
+                row->entity + row->length - 1) {
             w.usable = false;
             break;
         }
@@ -42,11 +53,18 @@ EntityWords buildEntityWords() {
         std::memcpy(&w.word[w.count], text, 8);
         std::memcpy(&w.mask[w.count], mask, 8);
         w.next[w.count] = -1;
+        w.character[w.count] = row->character;
+        w.length[w.count] = static_cast<signed char>(row->length);
         *last[text[1]] = static_cast<signed char>(w.count);
         last[text[1]] = &w.next[w.count];
         w.count++;
     }
     return w;
+}
+
+const EntityWords& entityWords() {
+    static const EntityWords words = buildEntityWords();
+    return words;
 }
 
 // Eight bytes with their ASCII capitals turned into small letters (0x20 set
@@ -158,7 +176,7 @@ inline int writeUtf8(unsigned value, char* out) {
     // With eight bytes left and readable, every row fits, and each is
     // compared as one masked word (rows in table order, as below).
     if (remain >= 8 && readable >= 8) {
-        static const EntityWords words = buildEntityWords();
+        const EntityWords& words = entityWords();
         if (words.usable) {
             uint64_t x;
             std::memcpy(&x, p, 8);
@@ -241,30 +259,44 @@ bool measure(const Source& in, const unsigned char* table, bool utf8, size_t* le
     return true;
 }
 
+// Copies the 32 bytes at `s` to `o` and marks each "&" among them: bit i of
+// the result is set when byte i is one.
+inline uint32_t copy32MarkingAmpersands(const char* s, char* o) {
+#ifdef __SSE2__
+    const __m128i ampersands = _mm_set1_epi8('&');
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), a);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), b);
+    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, ampersands))) |
+           static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, ampersands))) << 16;
+#else
+    uint32_t marks = 0;
+    for (int j = 0; j < 32; j++) {
+        o[j] = s[j];
+        marks |= static_cast<uint32_t>(s[j] == '&') << j;
+    }
+    return marks;
+#endif
+}
+
 // Copies the bytes from `s` up to the first "&" or to `stop` to `*w`, and
-// returns where the copy stopped (the "&", or stop); `*w` moves as far.
-// Runs between references are mostly short in escaped text, so the first
-// 32 bytes go a word at a time, each word stored whole while the
-// output room `wEnd` has space for it (the bytes stored past the "&" are
-// written over afterwards); a longer run goes to memchr and memcpy.
+// returns where the copy stopped (the "&", or stop); `*w` moves as far.  The
+// first 32 bytes are copied whole when the source and the output room
+// `wEnd` have them (the bytes stored past the "&" are written over
+// afterwards); what is left goes to memchr and memcpy.  Only bytes before
+// `stop` are read.
 inline const char* copyToAmpersand(const char* s, const char* stop, char** w, const char* wEnd) {
     char* o = *w;
-    size_t words = static_cast<size_t>(stop - s) < static_cast<size_t>(wEnd - o)
-                       ? static_cast<size_t>(stop - s) / 8
-                       : static_cast<size_t>(wEnd - o) / 8;
-    if (words > 4) words = 4;
-    for (; words > 0; words--) {
-        uint64_t x;
-        std::memcpy(&x, s, 8);
-        std::memcpy(o, &x, 8);
-        const uint64_t found = zeroBytes(x ^ 0x2626262626262626ULL);  // "&" is 0x26
-        if (found) {
-            const int k = firstFlaggedByte(found);
+    if (stop - s >= 32 && wEnd - o >= 32) {
+        const uint32_t marks = copy32MarkingAmpersands(s, o);
+        if (marks) {
+            const int k = __builtin_ctz(marks);
             *w = o + k;
             return s + k;
         }
-        s += 8;
-        o += 8;
+        s += 32;
+        o += 32;
     }
     const char* amp = static_cast<const char*>(std::memchr(s, '&', static_cast<size_t>(stop - s)));
     const char* const e = amp ? amp : stop;
@@ -273,23 +305,82 @@ inline const char* copyToAmpersand(const char* s, const char* stop, char** w, co
     return e;
 }
 
+// The named entity that the eight bytes at `p` (an "&") spell exactly, in
+// the table's lower case: its row, or -1 (then decodeReference settles
+// what the bytes are).  No case folding and no length checks: the common
+// reference costs one chain step.
+inline int exactEntity(const EntityWords& words, const char* p) {
+    uint64_t x;
+    std::memcpy(&x, p, 8);
+    for (int r = words.first[static_cast<unsigned char>(p[1])]; r >= 0; r = words.next[r])
+        if ((x & words.mask[r]) == words.word[r]) return r;
+    return -1;
+}
+
+// Whether no character that starts among the three bytes before `q` reaches
+// q: in UTF-8 mode by the lead bytes' values, else by the table.
+template <bool kUtf8>
+inline bool noLeadByteReachesIn(const unsigned char* table, const char* q) {
+    return kUtf8 ? noUtf8LeadByteReaches(q) : noLeadByteReaches(table, q);
+}
+
 // Decodes the source into `out`, which has room for its decoding and its
 // terminator up to `wEnd` (at most the source's length and one more byte).
 // Runs between references are copied whole: a character that `end` cuts
 // short keeps the bytes before `stop`.  Gives the number of bytes of the
 // string, which a reference to character 0 ends early; or false with the
-// error code of the first wrong reference.
-bool decodeReferencesInto(const Source& in, const unsigned char* table, bool utf8, char* out,
-                          const char* wEnd, size_t* length, XMLError* error) {
+// error code of the first wrong reference.  `kUtf8` is whether the table
+// is UTF-8's.
+//
+// Escaped text (a reference every few words) takes the fast lane: while 40
+// bytes of the source remain and the room is the source's length and one
+// more byte, 32 bytes are copied at once and hold the next "&"; the 8
+// bytes from it may be read, as may the 3 before it when it is not at the
+// source's start (they settle that it starts a character, see
+// noLeadByteReaches); a named entity spelt in lower case is then taken at
+// once.  Everything else (a run of 32 bytes or more, a reference that is
+// numeric, in capitals or wrong, an "&" that may be a trail byte, the end
+// of the source) goes the general way.
+template <bool kUtf8>
+bool decodeReferencesInto(const Source& in, const unsigned char* table, char* out, const char* wEnd,
+                          size_t* length, XMLError* error) {
+    const char* const source = in.source;
     const char* const stop = in.stop;
-    const char* const readableEnd = in.readableEnd();
+    const char* const readableEnd = in.readableEnd();  // never beyond `end`
+    const EntityWords& words = entityWords();
+    // The output never gets ahead of the source (a reference is never
+    // shorter than what it stands for), so with this much room it keeps up
+    // with the source to its end.
+    const bool roomy = wEnd - out > stop - source;
+    const char* const laneEnd = roomy && words.usable && stop - source >= 40 ? stop - 40 : source;
     char* w = out;
-    bool zero = false;            // a reference wrote a zero byte
-    const char* run = in.source;  // a character's first byte, before `s`
-    const char* s = run;
+    bool zero = false;         // a reference wrote a zero byte
+    const char* run = source;  // a character's first byte, before `s`
+    const char* s = source;
     for (;;) {
-        s = copyToAmpersand(s, stop, &w, wEnd);
-        if (s == stop) break;
+        if (s < laneEnd) {
+            const uint32_t marks = copy32MarkingAmpersands(s, w);
+            if (!marks) {
+                s = copyToAmpersand(s + 32, stop, &(w += 32), wEnd);
+                if (s == stop) break;
+            } else {
+                const int k = __builtin_ctz(marks);
+                s += k;
+                w += k;
+                if (s - source >= 3 && noLeadByteReachesIn<kUtf8>(table, s)) {
+                    const int r = exactEntity(words, s);
+                    if (r >= 0) {
+                        *w++ = words.character[r];
+                        s = run = s + words.length[r];
+                        continue;
+                    }
+                }
+            }
+        } else {
+            s = copyToAmpersand(s, stop, &w, wEnd);
+            if (s == stop) break;
+        }
+        // The general way, at an "&".
         const char* const next = walkToCharacter(table, run, s);
         if (next != s) {
             // A trail byte of a multibyte character: copy the rest of that
@@ -303,7 +394,7 @@ bool decodeReferencesInto(const Source& in, const unsigned char* table, bool utf
         }
         int count;
         const int k = decodeReference(s, static_cast<int>(in.end - s),
-                                      static_cast<int>(readableEnd - s), utf8, w, &count, &zero,
+                                      static_cast<int>(readableEnd - s), kUtf8, w, &count, &zero,
                                       error);
         if (!k) return false;
         w += count;
@@ -358,7 +449,10 @@ char* decode(const Source& in, XML* state, size_t* decodedLength, DecodeAllocato
         }
     }
     size_t length;
-    if (!decodeReferencesInto(in, table, utf8, out, out + room, &length, &error)) {
+    const bool decoded =
+        utf8 ? decodeReferencesInto<true>(in, table, out, out + room, &length, &error)
+             : decodeReferencesInto<false>(in, table, out, out + room, &length, &error);
+    if (!decoded) {
         if (state) state->error = error;
         return nullptr;  // only with `roomy`: the room stays the allocator's
     }
