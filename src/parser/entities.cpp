@@ -284,8 +284,8 @@ inline uint32_t copy32MarkingAmpersands(const char* s, char* o) {
 // returns where the copy stopped (the "&", or stop); `*w` moves as far.  The
 // first 32 bytes are copied whole when the source and the output room
 // `wEnd` have them (the bytes stored past the "&" are written over
-// afterwards); what is left goes to memchr and memcpy.  Only bytes before
-// `stop` are read.
+// afterwards); what is left goes to memchr and memcpy, or byte by byte when
+// it is short.  Only bytes before `stop` are read.
 inline const char* copyToAmpersand(const char* s, const char* stop, char** w, const char* wEnd) {
     char* o = *w;
     if (stop - s >= 32 && wEnd - o >= 32) {
@@ -297,6 +297,11 @@ inline const char* copyToAmpersand(const char* s, const char* stop, char** w, co
         }
         s += 32;
         o += 32;
+    }
+    if (stop - s < 16) {
+        while (s < stop && *s != '&') *o++ = *s++;
+        *w = o;
+        return s;
     }
     const char* amp = static_cast<const char*>(std::memchr(s, '&', static_cast<size_t>(stop - s)));
     const char* const e = amp ? amp : stop;
@@ -317,11 +322,66 @@ inline int exactEntity(const EntityWords& words, const char* p) {
     return -1;
 }
 
+// exactEntity where only `readable` bytes from `p` may be read: the rows no
+// longer than that.  -1 when the words cannot be used.
+inline int exactEntityWithin(const EntityWords& words, const char* p, ptrdiff_t readable) {
+    if (!words.usable || readable < 2) return -1;
+    if (readable >= 8) return exactEntity(words, p);
+    unsigned char bytes[8] = {0};
+    for (ptrdiff_t i = 0; i < readable; i++) bytes[i] = static_cast<unsigned char>(p[i]);
+    uint64_t x;
+    std::memcpy(&x, bytes, 8);
+    for (int r = words.first[bytes[1]]; r >= 0; r = words.next[r])
+        if (words.length[r] <= readable && (x & words.mask[r]) == words.word[r]) return r;
+    return -1;
+}
+
 // Whether no character that starts among the three bytes before `q` reaches
 // q: in UTF-8 mode by the lead bytes' values, else by the table.
 template <bool kUtf8>
 inline bool noLeadByteReachesIn(const unsigned char* table, const char* q) {
     return kUtf8 ? noUtf8LeadByteReaches(q) : noLeadByteReaches(table, q);
+}
+
+// Where a decoding stands: the next source byte `s`, the first byte of a
+// character at or before it `run`, and the next output byte `w`.
+struct Cursor {
+    const char* s;
+    const char* run;
+    char* w;
+};
+
+// The fast lane for escaped text (a reference every few words): while the
+// source has bytes before `laneEnd` (40 bytes before its stop, with room
+// for the output to keep up), 32 bytes are copied at once and hold the next
+// "&"; the 8 bytes from it may be read, as may the 3 before it when it is
+// not at the source's start (they settle that it starts a character, see
+// noLeadByteReaches); a named entity spelt in lower case is then taken at
+// once.  Returns at anything else, `c` at the "&" or past the 32 bytes
+// copied without one.
+template <bool kUtf8>
+inline void decodeLane(Cursor& c, const char* source, const char* laneEnd,
+                       const unsigned char* table, const EntityWords& words) {
+    const char* s = c.s;
+    const char* run = c.run;
+    char* w = c.w;
+    while (s < laneEnd) {
+        const uint32_t marks = copy32MarkingAmpersands(s, w);
+        if (!marks) {
+            s += 32;
+            w += 32;
+            break;
+        }
+        const int k = __builtin_ctz(marks);
+        s += k;
+        w += k;
+        if (s - source < 3 || !noLeadByteReachesIn<kUtf8>(table, s)) break;
+        const int r = exactEntity(words, s);
+        if (r < 0) break;
+        *w++ = words.character[r];
+        s = run = s + words.length[r];
+    }
+    c = Cursor{s, run, w};
 }
 
 // Decodes the source into `out`, which has room for its decoding and its
@@ -330,17 +390,10 @@ inline bool noLeadByteReachesIn(const unsigned char* table, const char* q) {
 // short keeps the bytes before `stop`.  Gives the number of bytes of the
 // string, which a reference to character 0 ends early; or false with the
 // error code of the first wrong reference.  `kUtf8` is whether the table
-// is UTF-8's.
-//
-// Escaped text (a reference every few words) takes the fast lane: while 40
-// bytes of the source remain and the room is the source's length and one
-// more byte, 32 bytes are copied at once and hold the next "&"; the 8
-// bytes from it may be read, as may the 3 before it when it is not at the
-// source's start (they settle that it starts a character, see
-// noLeadByteReaches); a named entity spelt in lower case is then taken at
-// once.  Everything else (a run of 32 bytes or more, a reference that is
-// numeric, in capitals or wrong, an "&" that may be a trail byte, the end
-// of the source) goes the general way.
+// is UTF-8's.  The fast lane takes what it can; everything else (a run of
+// 32 bytes or more, a reference that is numeric, in capitals or wrong, an
+// "&" that may be a trail byte, the end of the source) goes the general
+// way, one run and one reference at a time.
 template <bool kUtf8>
 bool decodeReferencesInto(const Source& in, const unsigned char* table, char* out, const char* wEnd,
                           size_t* length, XMLError* error) {
@@ -353,55 +406,39 @@ bool decodeReferencesInto(const Source& in, const unsigned char* table, char* ou
     // with the source to its end.
     const bool roomy = wEnd - out > stop - source;
     const char* const laneEnd = roomy && words.usable && stop - source >= 40 ? stop - 40 : source;
-    char* w = out;
-    bool zero = false;         // a reference wrote a zero byte
-    const char* run = source;  // a character's first byte, before `s`
-    const char* s = source;
+    bool zero = false;  // a reference wrote a zero byte
+    Cursor c{source, source, out};
     for (;;) {
-        if (s < laneEnd) {
-            const uint32_t marks = copy32MarkingAmpersands(s, w);
-            if (!marks) {
-                s = copyToAmpersand(s + 32, stop, &(w += 32), wEnd);
-                if (s == stop) break;
-            } else {
-                const int k = __builtin_ctz(marks);
-                s += k;
-                w += k;
-                if (s - source >= 3 && noLeadByteReachesIn<kUtf8>(table, s)) {
-                    const int r = exactEntity(words, s);
-                    if (r >= 0) {
-                        *w++ = words.character[r];
-                        s = run = s + words.length[r];
-                        continue;
-                    }
-                }
-            }
-        } else {
-            s = copyToAmpersand(s, stop, &w, wEnd);
-            if (s == stop) break;
-        }
-        // The general way, at an "&".
-        const char* const next = walkToCharacter(table, run, s);
+        decodeLane<kUtf8>(c, source, laneEnd, table, words);
+        const char* s = copyToAmpersand(c.s, stop, &c.w, wEnd);
+        if (s == stop) break;
+        const char* const next = walkToCharacter(table, c.run, s);
         if (next != s) {
             // A trail byte of a multibyte character: copy the rest of that
             // character and search on after it.
             const char* const e = next < stop ? next : stop;
-            std::memcpy(w, s, static_cast<size_t>(e - s));
-            w += e - s;
-            s = run = e;
-            if (s == stop) break;
+            std::memcpy(c.w, s, static_cast<size_t>(e - s));
+            c.w += e - s;
+            c.s = c.run = e;
+            if (e == stop) break;
+            continue;
+        }
+        const int r = exactEntityWithin(words, s, readableEnd - s);
+        if (r >= 0) {
+            *c.w++ = words.character[r];
+            c.s = c.run = s + words.length[r];
             continue;
         }
         int count;
         const int k = decodeReference(s, static_cast<int>(in.end - s),
-                                      static_cast<int>(readableEnd - s), kUtf8, w, &count, &zero,
+                                      static_cast<int>(readableEnd - s), kUtf8, c.w, &count, &zero,
                                       error);
         if (!k) return false;
-        w += count;
-        s = run = s + k;
+        c.w += count;
+        c.s = c.run = s + k;
     }
-    *w = 0;
-    *length = zero ? std::strlen(out) : static_cast<size_t>(w - out);
+    *c.w = 0;
+    *length = zero ? std::strlen(out) : static_cast<size_t>(c.w - out);
     return true;
 }
 
