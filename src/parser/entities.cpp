@@ -15,31 +15,39 @@ namespace {
 // bytes, and a mask of the bytes it covers.  Only rows whose byte after "&"
 // is that of the text can match, so the rows are chained by that byte (in
 // lower case), each chain in table order: `first` gives a chain's first row,
-// `next` the row after it (-1 ends a chain).  Usable when every row fits in
+// `next` the row after it; every chain ends with the row kNoRow, which
+// stands for no entity and whose empty mask matches any bytes, so that a
+// search along a chain needs no test for its end.  Usable when every row fits in
 // eight bytes (the table's longest is six), has a byte after its "&" and
 // ends with its only ";": then bytes that equal a row's text exactly match
 // no row before it in its chain, ignoring case or not, so the decoder may
 // take such a row without folding the bytes' case first.
+constexpr int kNoRow = 16;
 struct EntityWords {
-    uint64_t word[16];
-    uint64_t mask[16];
+    uint64_t word[kNoRow + 1];
+    uint64_t mask[kNoRow + 1];
     signed char first[256];
-    signed char next[16];
-    char character[16];  // each row's character and length, beside its word
-    signed char length[16];
+    signed char next[kNoRow + 1];
+    char character[kNoRow + 1];  // each row's character and length, beside its word
+    signed char length[kNoRow + 1];
     int count = 0;
     bool usable = true;
 };
 
 EntityWords buildEntityWords() {
     EntityWords w;
+    w.word[kNoRow] = 0;
+    w.mask[kNoRow] = 0;
+    w.next[kNoRow] = kNoRow;
+    w.character[kNoRow] = 0;
+    w.length[kNoRow] = 0;
     signed char* last[256];
     for (int b = 0; b < 256; b++) {
-        w.first[b] = -1;
+        w.first[b] = kNoRow;
         last[b] = &w.first[b];
     }
     for (const EntityRow* row = XMLEntities; row->entity; ++row) {
-        if (w.count == 16 || row->length < 2 || row->length > 8 ||
+        if (w.count == kNoRow || row->length < 2 || row->length > 8 ||
             std::memchr(row->entity, ';', static_cast<size_t>(row->length)) !=
                 row->entity + row->length - 1) {
             w.usable = false;
@@ -52,7 +60,7 @@ EntityWords buildEntityWords() {
         }
         std::memcpy(&w.word[w.count], text, 8);
         std::memcpy(&w.mask[w.count], mask, 8);
-        w.next[w.count] = -1;
+        w.next[w.count] = kNoRow;
         w.character[w.count] = row->character;
         w.length[w.count] = static_cast<signed char>(row->length);
         *last[text[1]] = static_cast<signed char>(w.count);
@@ -181,7 +189,7 @@ inline int writeUtf8(unsigned value, char* out) {
             uint64_t x;
             std::memcpy(&x, p, 8);
             x = lowerAsciiWord(x);
-            for (int r = words.first[asciiLower.map[static_cast<unsigned char>(p[1])]]; r >= 0;
+            for (int r = words.first[asciiLower.map[static_cast<unsigned char>(p[1])]]; r != kNoRow;
                  r = words.next[r]) {
                 if ((x & words.mask[r]) == words.word[r]) {
                     out[0] = XMLEntities[r].character;
@@ -259,20 +267,16 @@ bool measure(const Source& in, const unsigned char* table, bool utf8, size_t* le
     return true;
 }
 
-// Copies the 32 bytes at `s` to `o` and marks each "&" among them: bit i of
+// Copies the 16 bytes at `s` to `o` and marks each "&" among them: bit i of
 // the result is set when byte i is one.
-inline uint32_t copy32MarkingAmpersands(const char* s, char* o) {
+inline uint32_t copy16MarkingAmpersands(const char* s, char* o) {
 #ifdef __SSE2__
-    const __m128i ampersands = _mm_set1_epi8('&');
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), a);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), b);
-    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, ampersands))) |
-           static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, ampersands))) << 16;
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), x);
+    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8('&'))));
 #else
     uint32_t marks = 0;
-    for (int j = 0; j < 32; j++) {
+    for (int j = 0; j < 16; j++) {
         o[j] = s[j];
         marks |= static_cast<uint32_t>(s[j] == '&') << j;
     }
@@ -280,25 +284,47 @@ inline uint32_t copy32MarkingAmpersands(const char* s, char* o) {
 #endif
 }
 
+// The same for 32 bytes.
+inline uint32_t copy32MarkingAmpersands(const char* s, char* o) {
+    return copy16MarkingAmpersands(s, o) | copy16MarkingAmpersands(s + 16, o + 16) << 16;
+}
+
 // Copies the bytes from `s` up to the first "&" or to `stop` to `*w`, and
 // returns where the copy stopped (the "&", or stop); `*w` moves as far.  The
-// first 32 bytes are copied whole when the source and the output room
-// `wEnd` have them (the bytes stored past the "&" are written over
-// afterwards); what is left goes to memchr and memcpy, or byte by byte when
-// it is short.  Only bytes before `stop` are read.
+// first 32 bytes, or 16, are copied whole when the source and the output
+// room `wEnd` have them (the bytes stored past the "&" are written over
+// afterwards); what is left goes to memchr and memcpy, or when it is short
+// eight bytes at once and then byte by byte.  Only bytes before `stop` are
+// read.
 inline const char* copyToAmpersand(const char* s, const char* stop, char** w, const char* wEnd) {
     char* o = *w;
-    if (stop - s >= 32 && wEnd - o >= 32) {
-        const uint32_t marks = copy32MarkingAmpersands(s, o);
+    const ptrdiff_t reach = stop - s < wEnd - o ? stop - s : wEnd - o;
+    if (reach >= 16) {
+        const ptrdiff_t block = reach >= 32 ? 32 : 16;
+        const uint32_t marks = block == 32 ? copy32MarkingAmpersands(s, o)
+                                           : copy16MarkingAmpersands(s, o);
         if (marks) {
             const int k = __builtin_ctz(marks);
             *w = o + k;
             return s + k;
         }
-        s += 32;
-        o += 32;
+        s += block;
+        o += block;
     }
     if (stop - s < 16) {
+        if (stop - s >= 8 && wEnd - o >= 8) {
+            uint64_t x;
+            std::memcpy(&x, s, 8);
+            std::memcpy(o, &x, 8);
+            const uint64_t found = zeroBytes(x ^ 0x2626262626262626ULL);  // "&" is 0x26
+            if (found) {
+                const int k = firstFlaggedByte(found);
+                *w = o + k;
+                return s + k;
+            }
+            s += 8;
+            o += 8;
+        }
         while (s < stop && *s != '&') *o++ = *s++;
         *w = o;
         return s;
@@ -311,29 +337,29 @@ inline const char* copyToAmpersand(const char* s, const char* stop, char** w, co
 }
 
 // The named entity that the eight bytes at `p` (an "&") spell exactly, in
-// the table's lower case: its row, or -1 (then decodeReference settles
+// the table's lower case: its row, or kNoRow (then decodeReference settles
 // what the bytes are).  No case folding and no length checks: the common
 // reference costs one chain step.
 inline int exactEntity(const EntityWords& words, const char* p) {
     uint64_t x;
     std::memcpy(&x, p, 8);
-    for (int r = words.first[static_cast<unsigned char>(p[1])]; r >= 0; r = words.next[r])
-        if ((x & words.mask[r]) == words.word[r]) return r;
-    return -1;
+    int r = words.first[static_cast<unsigned char>(p[1])];
+    while ((x & words.mask[r]) != words.word[r]) r = words.next[r];
+    return r;
 }
 
 // exactEntity where only `readable` bytes from `p` may be read: the rows no
-// longer than that.  -1 when the words cannot be used.
+// longer than that.  kNoRow when the words cannot be used.
 inline int exactEntityWithin(const EntityWords& words, const char* p, ptrdiff_t readable) {
-    if (!words.usable || readable < 2) return -1;
+    if (!words.usable || readable < 2) return kNoRow;
     if (readable >= 8) return exactEntity(words, p);
     unsigned char bytes[8] = {0};
     for (ptrdiff_t i = 0; i < readable; i++) bytes[i] = static_cast<unsigned char>(p[i]);
     uint64_t x;
     std::memcpy(&x, bytes, 8);
-    for (int r = words.first[bytes[1]]; r >= 0; r = words.next[r])
-        if (words.length[r] <= readable && (x & words.mask[r]) == words.word[r]) return r;
-    return -1;
+    int r = words.first[bytes[1]];
+    while (words.length[r] > readable || (x & words.mask[r]) != words.word[r]) r = words.next[r];
+    return r;
 }
 
 // Whether no character that starts among the three bytes before `q` reaches
@@ -358,10 +384,12 @@ struct Cursor {
 // not at the source's start (they settle that it starts a character, see
 // noLeadByteReaches); a named entity spelt in lower case is then taken at
 // once.  Returns at anything else, `c` at the "&" or past the 32 bytes
-// copied without one.
+// copied without one.  `laneStart` is 3 bytes after the source's start.
+//
+// Kept out of line, so that its loop has the registers to itself.
 template <bool kUtf8>
-inline void decodeLane(Cursor& c, const char* source, const char* laneEnd,
-                       const unsigned char* table, const EntityWords& words) {
+[[gnu::noinline]] void decodeLane(Cursor& c, const char* laneStart, const char* laneEnd,
+                                  const unsigned char* table, const EntityWords& words) {
     const char* s = c.s;
     const char* run = c.run;
     char* w = c.w;
@@ -372,12 +400,12 @@ inline void decodeLane(Cursor& c, const char* source, const char* laneEnd,
             w += 32;
             break;
         }
-        const int k = __builtin_ctz(marks);
+        const unsigned k = static_cast<unsigned>(__builtin_ctz(marks));
         s += k;
         w += k;
-        if (s - source < 3 || !noLeadByteReachesIn<kUtf8>(table, s)) break;
+        if (s < laneStart || !noLeadByteReachesIn<kUtf8>(table, s)) break;
         const int r = exactEntity(words, s);
-        if (r < 0) break;
+        if (r == kNoRow) break;
         *w++ = words.character[r];
         s = run = s + words.length[r];
     }
@@ -405,11 +433,12 @@ bool decodeReferencesInto(const Source& in, const unsigned char* table, char* ou
     // shorter than what it stands for), so with this much room it keeps up
     // with the source to its end.
     const bool roomy = wEnd - out > stop - source;
-    const char* const laneEnd = roomy && words.usable && stop - source >= 40 ? stop - 40 : source;
+    const bool lane = roomy && words.usable && stop - source >= 40;
+    const char* const laneEnd = lane ? stop - 40 : source;
     bool zero = false;  // a reference wrote a zero byte
     Cursor c{source, source, out};
     for (;;) {
-        decodeLane<kUtf8>(c, source, laneEnd, table, words);
+        if (c.s < laneEnd) decodeLane<kUtf8>(c, source + 3, laneEnd, table, words);
         const char* s = copyToAmpersand(c.s, stop, &c.w, wEnd);
         if (s == stop) break;
         const char* const next = walkToCharacter(table, c.run, s);
@@ -424,7 +453,7 @@ bool decodeReferencesInto(const Source& in, const unsigned char* table, char* ou
             continue;
         }
         const int r = exactEntityWithin(words, s, readableEnd - s);
-        if (r >= 0) {
+        if (r != kNoRow) {
             *c.w++ = words.character[r];
             c.s = c.run = s + words.length[r];
             continue;
