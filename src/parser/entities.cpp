@@ -21,7 +21,8 @@ namespace {
 // eight bytes (the table's longest is six), has a byte after its "&" and
 // ends with its only ";": then bytes that equal a row's text exactly match
 // no row before it in its chain, ignoring case or not, so the decoder may
-// take such a row without folding the bytes' case first.
+// take such a row without folding the bytes' case first; and holds no "&"
+// after its first byte.
 constexpr int kNoRow = 16;
 struct EntityWords {
     uint64_t word[kNoRow + 1];
@@ -49,7 +50,8 @@ EntityWords buildEntityWords() {
     for (const EntityRow* row = XMLEntities; row->entity; ++row) {
         if (w.count == kNoRow || row->length < 2 || row->length > 8 ||
             std::memchr(row->entity, ';', static_cast<size_t>(row->length)) !=
-                row->entity + row->length - 1) {
+                row->entity + row->length - 1 ||
+            std::memchr(row->entity + 1, '&', static_cast<size_t>(row->length - 1))) {
             w.usable = false;
             break;
         }
@@ -289,6 +291,24 @@ inline uint32_t copy32MarkingAmpersands(const char* s, char* o) {
     return copy16MarkingAmpersands(s, o) | copy16MarkingAmpersands(s + 16, o + 16) << 16;
 }
 
+// The "&" among the 32 bytes at `s`, marked as copy32MarkingAmpersands does.
+inline uint32_t ampersandsIn32(const char* s) {
+#ifdef __SSE2__
+    const __m128i ampersands = _mm_set1_epi8('&');
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16));
+    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, ampersands))) |
+           static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, ampersands))) << 16;
+#else
+    uint32_t marks = 0;
+    for (int j = 0; j < 32; j++) marks |= static_cast<uint32_t>(s[j] == '&') << j;
+    return marks;
+#endif
+}
+
+// Copies 32 bytes.
+inline void copy32(const char* s, char* o) { std::memcpy(o, s, 32); }
+
 // Copies the bytes from `s` up to the first "&" or to `stop` to `*w`, and
 // returns where the copy stopped (the "&", or stop); `*w` moves as far.  The
 // first 32 bytes, or 16, are copied whole when the source and the output
@@ -377,14 +397,18 @@ struct Cursor {
     char* w;
 };
 
-// The fast lane for escaped text (a reference every few words): while the
-// source has bytes before `laneEnd` (40 bytes before its stop, with room
-// for the output to keep up), 32 bytes are copied at once and hold the next
-// "&"; the 8 bytes from it may be read, as may the 3 before it when it is
-// not at the source's start (they settle that it starts a character, see
-// noLeadByteReaches); a named entity spelt in lower case is then taken at
-// once.  Returns at anything else, `c` at the "&" or past the 32 bytes
-// copied without one.  `laneStart` is 3 bytes after the source's start.
+// The fast lane for escaped text (a reference every few words).  The source
+// is searched for "&" 32 bytes at a time, block after block, while a block
+// starts before `laneEnd` (64 bytes before the source's stop, with room for
+// the output to keep up); the blocks do not wait for the references found
+// in them, so the search runs ahead of the decoding instead of starting
+// again after each reference.  At each "&" the 8 bytes from it may be read,
+// as may the 3 before it when it is not at the source's start (they settle
+// that it starts a character, see noLeadByteReaches); a named entity spelt
+// in lower case is then taken at once, the run before it copied 32 bytes at
+// a time.  No row's text holds a second "&", so the next "&" of a block
+// comes after the reference.  Returns at anything else, `c` at the start of
+// the run not yet copied.  `laneStart` is 3 bytes after the source's start.
 //
 // Kept out of line, so that its loop has the registers to itself.
 template <bool kUtf8>
@@ -393,21 +417,21 @@ template <bool kUtf8>
     const char* s = c.s;
     const char* run = c.run;
     char* w = c.w;
-    while (s < laneEnd) {
-        const uint32_t marks = copy32MarkingAmpersands(s, w);
-        if (!marks) {
-            s += 32;
-            w += 32;
-            break;
+    for (const char* chunk = s; chunk < laneEnd; chunk += 32) {
+        for (uint32_t marks = ampersandsIn32(chunk); marks; marks &= marks - 1) {
+            const char* const amp = chunk + __builtin_ctz(marks);
+            const int r = amp >= laneStart && noLeadByteReachesIn<kUtf8>(table, amp)
+                              ? exactEntity(words, amp)
+                              : kNoRow;
+            if (r == kNoRow) {
+                c = Cursor{s, run, w};
+                return;
+            }
+            for (ptrdiff_t i = 0; i < amp - s; i += 32) copy32(s + i, w + i);
+            w += amp - s;
+            *w++ = words.character[r];
+            s = run = amp + words.length[r];
         }
-        const unsigned k = static_cast<unsigned>(__builtin_ctz(marks));
-        s += k;
-        w += k;
-        if (s < laneStart || !noLeadByteReachesIn<kUtf8>(table, s)) break;
-        const int r = exactEntity(words, s);
-        if (r == kNoRow) break;
-        *w++ = words.character[r];
-        s = run = s + words.length[r];
     }
     c = Cursor{s, run, w};
 }
@@ -433,8 +457,8 @@ bool decodeReferencesInto(const Source& in, const unsigned char* table, char* ou
     // shorter than what it stands for), so with this much room it keeps up
     // with the source to its end.
     const bool roomy = wEnd - out > stop - source;
-    const bool lane = roomy && words.usable && stop - source >= 40;
-    const char* const laneEnd = lane ? stop - 40 : source;
+    const bool lane = roomy && words.usable && stop - source >= 64;
+    const char* const laneEnd = lane ? stop - 64 : source;
     bool zero = false;  // a reference wrote a zero byte
     Cursor c{source, source, out};
     for (;;) {

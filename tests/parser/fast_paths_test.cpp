@@ -264,7 +264,7 @@ std::string fast(const char* source, int length) {
 }
 
 // Short texts, and long ones that the decoder's fast lane for escaped text
-// (32 bytes at a time, while 40 remain) reads through: every way it has of
+// (32 bytes at a time, while 64 remain) reads through: every way it has of
 // handing a reference or a run over to the general way occurs in them.
 TEST_F(FastPathTest, DecoderMatchesCharacterWalk) {
     Rng r{42};
@@ -396,7 +396,7 @@ TEST_F(FastPathTest, DecoderLongRuns) {
 // Escaped text with a lead byte one, two and three bytes before an "&" that
 // it claims (in UTF-8: "\xC2", "\xE0", "\xF0") or that it leaves alone
 // ("\xC1", "\xDF", "\xEF", "\xF5"), after runs of 0 to 6 letters so that the
-// "&" falls at every offset of the 32 bytes the fast lane copies at once,
+// "&" falls at every offset of the 32 bytes the fast lane searches at once,
 // and cut at many lengths, so that the end of the lane and of the source
 // fall everywhere.
 TEST_F(FastPathTest, DecoderLeadBytesBeforeReferences) {
