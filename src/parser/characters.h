@@ -127,6 +127,24 @@ inline const char* stepCharacter(const unsigned char* table, const char* p) {
     return p + n;
 }
 
+// Whether no character that starts among the three bytes before `q` (all of
+// them readable) reaches q by the character-length table `table`: then q
+// starts a character whatever came before, as no character is longer than
+// four bytes.
+inline bool noLeadByteReaches(const unsigned char* table, const char* q) {
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(q);
+    return (table[b[-1]] > 1) + (table[b[-2]] > 2) + (table[b[-3]] > 3) == 0;
+}
+
+// noLeadByteReaches for the UTF-8 table, by the lead bytes' values alone: a
+// byte from 0xC2 claims one byte after it, from 0xE0 two, from 0xF0 three.
+// The bytes from 0xF5, single bytes in the table, count as claiming too:
+// false is then only a cue to walk the characters.
+inline bool noUtf8LeadByteReaches(const char* q) {
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(q);
+    return b[-1] < 0xC2 && b[-2] < 0xE0 && b[-3] < 0xF0;
+}
+
 // Walks the characters from `p` (a character's first byte) towards `q`, where
 // the bytes from p up to q hold no zero byte and the byte at q is readable.
 // Returns q when a character starts there, or the first character start
@@ -144,7 +162,7 @@ inline const char* walkToCharacter(const unsigned char* table, const char* p, co
         const unsigned char* b = reinterpret_cast<const unsigned char*>(q);
         if (q - p >= 3) {
             // Straight-line for the common case: no loop to mispredict.
-            if ((table[b[-1]] > 1) + (table[b[-2]] > 2) + (table[b[-3]] > 3) == 0) return q;
+            if (noLeadByteReaches(table, q)) return q;
         } else {
             ptrdiff_t k = 1;
             while (k <= q - p && table[b[-k]] <= k) k++;

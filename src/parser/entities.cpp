@@ -2,6 +2,10 @@
 // "&#65;", "&#x41;") in attribute values and texts into their characters.
 #include "internal.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace xml_internal {
 
 namespace {
@@ -11,26 +15,43 @@ namespace {
 // bytes, and a mask of the bytes it covers.  Only rows whose byte after "&"
 // is that of the text can match, so the rows are chained by that byte (in
 // lower case), each chain in table order: `first` gives a chain's first row,
-// `next` the row after it (-1 ends a chain).  Usable when every row fits in
-// eight bytes (the table's longest is six) and has a byte after its "&".
+// `next` the row after it; every chain ends with the row kNoRow, which
+// stands for no entity and whose empty mask matches any bytes, so that a
+// search along a chain needs no test for its end.  Usable when every row fits in
+// eight bytes (the table's longest is six), has a byte after its "&" and
+// ends with its only ";": then bytes that equal a row's text exactly match
+// no row before it in its chain, ignoring case or not, so the decoder may
+// take such a row without folding the bytes' case first; and holds no "&"
+// after its first byte.
+constexpr int kNoRow = 16;
 struct EntityWords {
-    uint64_t word[16];
-    uint64_t mask[16];
+    uint64_t word[kNoRow + 1];
+    uint64_t mask[kNoRow + 1];
     signed char first[256];
-    signed char next[16];
+    signed char next[kNoRow + 1];
+    char character[kNoRow + 1];  // each row's character and length, beside its word
+    signed char length[kNoRow + 1];
     int count = 0;
     bool usable = true;
 };
 
 EntityWords buildEntityWords() {
     EntityWords w;
+    w.word[kNoRow] = 0;
+    w.mask[kNoRow] = 0;
+    w.next[kNoRow] = kNoRow;
+    w.character[kNoRow] = 0;
+    w.length[kNoRow] = 0;
     signed char* last[256];
     for (int b = 0; b < 256; b++) {
-        w.first[b] = -1;
+        w.first[b] = kNoRow;
         last[b] = &w.first[b];
     }
     for (const EntityRow* row = XMLEntities; row->entity; ++row) {
-        if (w.count == 16 || row->length < 2 || row->length > 8) {
+        if (w.count == kNoRow || row->length < 2 || row->length > 8 ||
+            std::memchr(row->entity, ';', static_cast<size_t>(row->length)) !=
+                row->entity + row->length - 1 ||
+            std::memchr(row->entity + 1, '&', static_cast<size_t>(row->length - 1))) {
             w.usable = false;
             break;
         }
@@ -41,12 +62,19 @@ EntityWords buildEntityWords() {
         }
         std::memcpy(&w.word[w.count], text, 8);
         std::memcpy(&w.mask[w.count], mask, 8);
-        w.next[w.count] = -1;
+        w.next[w.count] = kNoRow;
+        w.character[w.count] = row->character;
+        w.length[w.count] = static_cast<signed char>(row->length);
         *last[text[1]] = static_cast<signed char>(w.count);
         last[text[1]] = &w.next[w.count];
         w.count++;
     }
     return w;
+}
+
+const EntityWords& entityWords() {
+    static const EntityWords words = buildEntityWords();
+    return words;
 }
 
 // Eight bytes with their ASCII capitals turned into small letters (0x20 set
@@ -158,12 +186,12 @@ inline int writeUtf8(unsigned value, char* out) {
     // With eight bytes left and readable, every row fits, and each is
     // compared as one masked word (rows in table order, as below).
     if (remain >= 8 && readable >= 8) {
-        static const EntityWords words = buildEntityWords();
+        const EntityWords& words = entityWords();
         if (words.usable) {
             uint64_t x;
             std::memcpy(&x, p, 8);
             x = lowerAsciiWord(x);
-            for (int r = words.first[asciiLower.map[static_cast<unsigned char>(p[1])]]; r >= 0;
+            for (int r = words.first[asciiLower.map[static_cast<unsigned char>(p[1])]]; r != kNoRow;
                  r = words.next[r]) {
                 if ((x & words.mask[r]) == words.word[r]) {
                     out[0] = XMLEntities[r].character;
@@ -241,30 +269,85 @@ bool measure(const Source& in, const unsigned char* table, bool utf8, size_t* le
     return true;
 }
 
+// Copies the 16 bytes at `s` to `o` and marks each "&" among them: bit i of
+// the result is set when byte i is one.
+inline uint32_t copy16MarkingAmpersands(const char* s, char* o) {
+#ifdef __SSE2__
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), x);
+    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8('&'))));
+#else
+    uint32_t marks = 0;
+    for (int j = 0; j < 16; j++) {
+        o[j] = s[j];
+        marks |= static_cast<uint32_t>(s[j] == '&') << j;
+    }
+    return marks;
+#endif
+}
+
+// The same for 32 bytes.
+inline uint32_t copy32MarkingAmpersands(const char* s, char* o) {
+    return copy16MarkingAmpersands(s, o) | copy16MarkingAmpersands(s + 16, o + 16) << 16;
+}
+
+// The "&" among the 32 bytes at `s`, marked as copy32MarkingAmpersands does.
+inline uint32_t ampersandsIn32(const char* s) {
+#ifdef __SSE2__
+    const __m128i ampersands = _mm_set1_epi8('&');
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16));
+    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, ampersands))) |
+           static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, ampersands))) << 16;
+#else
+    uint32_t marks = 0;
+    for (int j = 0; j < 32; j++) marks |= static_cast<uint32_t>(s[j] == '&') << j;
+    return marks;
+#endif
+}
+
+// Copies 32 bytes.
+inline void copy32(const char* s, char* o) { std::memcpy(o, s, 32); }
+
 // Copies the bytes from `s` up to the first "&" or to `stop` to `*w`, and
-// returns where the copy stopped (the "&", or stop); `*w` moves as far.
-// Runs between references are mostly short in escaped text, so the first
-// 32 bytes go a word at a time, each word stored whole while the
-// output room `wEnd` has space for it (the bytes stored past the "&" are
-// written over afterwards); a longer run goes to memchr and memcpy.
+// returns where the copy stopped (the "&", or stop); `*w` moves as far.  The
+// first 32 bytes, or 16, are copied whole when the source and the output
+// room `wEnd` have them (the bytes stored past the "&" are written over
+// afterwards); what is left goes to memchr and memcpy, or when it is short
+// eight bytes at once and then byte by byte.  Only bytes before `stop` are
+// read.
 inline const char* copyToAmpersand(const char* s, const char* stop, char** w, const char* wEnd) {
     char* o = *w;
-    size_t words = static_cast<size_t>(stop - s) < static_cast<size_t>(wEnd - o)
-                       ? static_cast<size_t>(stop - s) / 8
-                       : static_cast<size_t>(wEnd - o) / 8;
-    if (words > 4) words = 4;
-    for (; words > 0; words--) {
-        uint64_t x;
-        std::memcpy(&x, s, 8);
-        std::memcpy(o, &x, 8);
-        const uint64_t found = zeroBytes(x ^ 0x2626262626262626ULL);  // "&" is 0x26
-        if (found) {
-            const int k = firstFlaggedByte(found);
+    const ptrdiff_t reach = stop - s < wEnd - o ? stop - s : wEnd - o;
+    if (reach >= 16) {
+        const ptrdiff_t block = reach >= 32 ? 32 : 16;
+        const uint32_t marks = block == 32 ? copy32MarkingAmpersands(s, o)
+                                           : copy16MarkingAmpersands(s, o);
+        if (marks) {
+            const int k = __builtin_ctz(marks);
             *w = o + k;
             return s + k;
         }
-        s += 8;
-        o += 8;
+        s += block;
+        o += block;
+    }
+    if (stop - s < 16) {
+        if (stop - s >= 8 && wEnd - o >= 8) {
+            uint64_t x;
+            std::memcpy(&x, s, 8);
+            std::memcpy(o, &x, 8);
+            const uint64_t found = zeroBytes(x ^ 0x2626262626262626ULL);  // "&" is 0x26
+            if (found) {
+                const int k = firstFlaggedByte(found);
+                *w = o + k;
+                return s + k;
+            }
+            s += 8;
+            o += 8;
+        }
+        while (s < stop && *s != '&') *o++ = *s++;
+        *w = o;
+        return s;
     }
     const char* amp = static_cast<const char*>(std::memchr(s, '&', static_cast<size_t>(stop - s)));
     const char* const e = amp ? amp : stop;
@@ -273,44 +356,142 @@ inline const char* copyToAmpersand(const char* s, const char* stop, char** w, co
     return e;
 }
 
+// The named entity that the eight bytes at `p` (an "&") spell exactly, in
+// the table's lower case: its row, or kNoRow (then decodeReference settles
+// what the bytes are).  No case folding and no length checks: the common
+// reference costs one chain step.
+inline int exactEntity(const EntityWords& words, const char* p) {
+    uint64_t x;
+    std::memcpy(&x, p, 8);
+    int r = words.first[static_cast<unsigned char>(p[1])];
+    while ((x & words.mask[r]) != words.word[r]) r = words.next[r];
+    return r;
+}
+
+// exactEntity where only `readable` bytes from `p` may be read: the rows no
+// longer than that.  kNoRow when the words cannot be used.
+inline int exactEntityWithin(const EntityWords& words, const char* p, ptrdiff_t readable) {
+    if (!words.usable || readable < 2) return kNoRow;
+    if (readable >= 8) return exactEntity(words, p);
+    unsigned char bytes[8] = {0};
+    for (ptrdiff_t i = 0; i < readable; i++) bytes[i] = static_cast<unsigned char>(p[i]);
+    uint64_t x;
+    std::memcpy(&x, bytes, 8);
+    int r = words.first[bytes[1]];
+    while (words.length[r] > readable || (x & words.mask[r]) != words.word[r]) r = words.next[r];
+    return r;
+}
+
+// Whether no character that starts among the three bytes before `q` reaches
+// q: in UTF-8 mode by the lead bytes' values, else by the table.
+template <bool kUtf8>
+inline bool noLeadByteReachesIn(const unsigned char* table, const char* q) {
+    return kUtf8 ? noUtf8LeadByteReaches(q) : noLeadByteReaches(table, q);
+}
+
+// Where a decoding stands: the next source byte `s`, the first byte of a
+// character at or before it `run`, and the next output byte `w`.
+struct Cursor {
+    const char* s;
+    const char* run;
+    char* w;
+};
+
+// The fast lane for escaped text (a reference every few words).  The source
+// is searched for "&" 32 bytes at a time, block after block, while a block
+// starts before `laneEnd` (64 bytes before the source's stop, with room for
+// the output to keep up); the blocks do not wait for the references found
+// in them, so the search runs ahead of the decoding instead of starting
+// again after each reference.  At each "&" the 8 bytes from it may be read,
+// as may the 3 before it when it is not at the source's start (they settle
+// that it starts a character, see noLeadByteReaches); a named entity spelt
+// in lower case is then taken at once, the run before it copied 32 bytes at
+// a time.  No row's text holds a second "&", so the next "&" of a block
+// comes after the reference.  Returns at anything else, `c` at the start of
+// the run not yet copied.  `laneStart` is 3 bytes after the source's start.
+//
+// Kept out of line, so that its loop has the registers to itself.
+template <bool kUtf8>
+[[gnu::noinline]] void decodeLane(Cursor& c, const char* laneStart, const char* laneEnd,
+                                  const unsigned char* table, const EntityWords& words) {
+    const char* s = c.s;
+    const char* run = c.run;
+    char* w = c.w;
+    for (const char* chunk = s; chunk < laneEnd; chunk += 32) {
+        for (uint32_t marks = ampersandsIn32(chunk); marks; marks &= marks - 1) {
+            const char* const amp = chunk + __builtin_ctz(marks);
+            const int r = amp >= laneStart && noLeadByteReachesIn<kUtf8>(table, amp)
+                              ? exactEntity(words, amp)
+                              : kNoRow;
+            if (r == kNoRow) {
+                c = Cursor{s, run, w};
+                return;
+            }
+            for (ptrdiff_t i = 0; i < amp - s; i += 32) copy32(s + i, w + i);
+            w += amp - s;
+            *w++ = words.character[r];
+            s = run = amp + words.length[r];
+        }
+    }
+    c = Cursor{s, run, w};
+}
+
 // Decodes the source into `out`, which has room for its decoding and its
 // terminator up to `wEnd` (at most the source's length and one more byte).
 // Runs between references are copied whole: a character that `end` cuts
 // short keeps the bytes before `stop`.  Gives the number of bytes of the
 // string, which a reference to character 0 ends early; or false with the
-// error code of the first wrong reference.
-bool decodeReferencesInto(const Source& in, const unsigned char* table, bool utf8, char* out,
-                          const char* wEnd, size_t* length, XMLError* error) {
+// error code of the first wrong reference.  `kUtf8` is whether the table
+// is UTF-8's.  The fast lane takes what it can; everything else (a run of
+// 32 bytes or more, a reference that is numeric, in capitals or wrong, an
+// "&" that may be a trail byte, the end of the source) goes the general
+// way, one run and one reference at a time.
+template <bool kUtf8>
+bool decodeReferencesInto(const Source& in, const unsigned char* table, char* out, const char* wEnd,
+                          size_t* length, XMLError* error) {
+    const char* const source = in.source;
     const char* const stop = in.stop;
-    const char* const readableEnd = in.readableEnd();
-    char* w = out;
-    bool zero = false;            // a reference wrote a zero byte
-    const char* run = in.source;  // a character's first byte, before `s`
-    const char* s = run;
+    const char* const readableEnd = in.readableEnd();  // never beyond `end`
+    const EntityWords& words = entityWords();
+    // The output never gets ahead of the source (a reference is never
+    // shorter than what it stands for), so with this much room it keeps up
+    // with the source to its end.
+    const bool roomy = wEnd - out > stop - source;
+    const bool lane = roomy && words.usable && stop - source >= 64;
+    const char* const laneEnd = lane ? stop - 64 : source;
+    bool zero = false;  // a reference wrote a zero byte
+    Cursor c{source, source, out};
     for (;;) {
-        s = copyToAmpersand(s, stop, &w, wEnd);
+        if (c.s < laneEnd) decodeLane<kUtf8>(c, source + 3, laneEnd, table, words);
+        const char* s = copyToAmpersand(c.s, stop, &c.w, wEnd);
         if (s == stop) break;
-        const char* const next = walkToCharacter(table, run, s);
+        const char* const next = walkToCharacter(table, c.run, s);
         if (next != s) {
             // A trail byte of a multibyte character: copy the rest of that
             // character and search on after it.
             const char* const e = next < stop ? next : stop;
-            std::memcpy(w, s, static_cast<size_t>(e - s));
-            w += e - s;
-            s = run = e;
-            if (s == stop) break;
+            std::memcpy(c.w, s, static_cast<size_t>(e - s));
+            c.w += e - s;
+            c.s = c.run = e;
+            if (e == stop) break;
+            continue;
+        }
+        const int r = exactEntityWithin(words, s, readableEnd - s);
+        if (r != kNoRow) {
+            *c.w++ = words.character[r];
+            c.s = c.run = s + words.length[r];
             continue;
         }
         int count;
         const int k = decodeReference(s, static_cast<int>(in.end - s),
-                                      static_cast<int>(readableEnd - s), utf8, w, &count, &zero,
+                                      static_cast<int>(readableEnd - s), kUtf8, c.w, &count, &zero,
                                       error);
         if (!k) return false;
-        w += count;
-        s = run = s + k;
+        c.w += count;
+        c.s = c.run = s + k;
     }
-    *w = 0;
-    *length = zero ? std::strlen(out) : static_cast<size_t>(w - out);
+    *c.w = 0;
+    *length = zero ? std::strlen(out) : static_cast<size_t>(c.w - out);
     return true;
 }
 
@@ -358,7 +539,10 @@ char* decode(const Source& in, XML* state, size_t* decodedLength, DecodeAllocato
         }
     }
     size_t length;
-    if (!decodeReferencesInto(in, table, utf8, out, out + room, &length, &error)) {
+    const bool decoded =
+        utf8 ? decodeReferencesInto<true>(in, table, out, out + room, &length, &error)
+             : decodeReferencesInto<false>(in, table, out, out + room, &length, &error);
+    if (!decoded) {
         if (state) state->error = error;
         return nullptr;  // only with `roomy`: the room stays the allocator's
     }

@@ -85,7 +85,16 @@ const char* const kPieces[] = {"a",
                                "\xF0\x9F\x98\x80",
                                "\xA1\xA1",
                                "\xFF",
-                               "\x80"};
+                               "\x80",
+                               "\xC2",
+                               "\xE0",
+                               "\xF0",
+                               "\xF4",
+                               "\xF5",
+                               "&lt;&amp;",
+                               "&quot;x&gt;",
+                               "&aPos;",
+                               "xyzxyzxyzxyzxyzxyzxyzxyzxyzxyzxyz"};
 
 std::string randomText(Rng& r, unsigned pieces) {
     std::string s;
@@ -254,21 +263,30 @@ std::string fast(const char* source, int length) {
     return out;
 }
 
+// Short texts, and long ones that the decoder's fast lane for escaped text
+// (32 bytes at a time, while 64 remain) reads through: every way it has of
+// handing a reference or a run over to the general way occurs in them.
 TEST_F(FastPathTest, DecoderMatchesCharacterWalk) {
     Rng r{42};
+    const struct {
+        unsigned fewest, choices;  // pieces per text: fewest + below(choices)
+        int rounds;
+    } sizes[] = {{1, 12, 4000}, {20, 60, 500}};
     for (XMLNode::XMLCharEncoding e : kEncodings) {
         XMLNode::setGlobalOptions(e, 1, 1, 1);
-        for (int round = 0; round < 4000; round++) {
-            std::string text = randomText(r, 1 + r.below(12));
-            // Sometimes a zero byte inside the decoded length.
-            if (r.below(8) == 0)
-                text.insert(r.below(static_cast<unsigned>(text.size()) + 1), 1, '\0');
-            const int length = static_cast<int>(r.below(static_cast<unsigned>(text.size()) + 1));
-            SCOPED_TRACE(::testing::Message()
-                         << "encoding " << e << " text " << ::testing::PrintToString(text)
-                         << " length " << length);
-            ASSERT_EQ(fast(text.c_str(), length), reference(text.c_str(), length));
-        }
+        for (const auto& size : sizes)
+            for (int round = 0; round < size.rounds; round++) {
+                std::string text = randomText(r, size.fewest + r.below(size.choices));
+                // Sometimes a zero byte inside the decoded length.
+                if (r.below(8) == 0)
+                    text.insert(r.below(static_cast<unsigned>(text.size()) + 1), 1, '\0');
+                const int length =
+                    static_cast<int>(r.below(static_cast<unsigned>(text.size()) + 1));
+                SCOPED_TRACE(::testing::Message()
+                             << "encoding " << e << " text " << ::testing::PrintToString(text)
+                             << " length " << length);
+                ASSERT_EQ(fast(text.c_str(), length), reference(text.c_str(), length));
+            }
     }
 }
 
@@ -278,7 +296,8 @@ TEST_F(FastPathTest, DecoderManyReferences) {
     for (XMLNode::XMLCharEncoding e : kEncodings) {
         XMLNode::setGlobalOptions(e, 1, 1, 1);
         for (int round = 0; round < 300; round++) {
-            // Valid references only, so that the decoding goes through all of them.
+            // Valid references only, so that the decoding goes through all of
+            // them (up to one wrong piece put in at random in some rounds).
             // The last ones are characters only in UTF-8 mode.
             static const char* const valid[] = {"a",
                                                 " ",
@@ -293,13 +312,28 @@ TEST_F(FastPathTest, DecoderManyReferences) {
                                                 "\xE0<",
                                                 "\x81&",
                                                 "\xF0\x9F\x98\x80",
+                                                "&quot;",
+                                                "&apos;",
+                                                "&gt;",
+                                                "&aPos;",
+                                                "\xC2",
+                                                "\xE0",
+                                                "\xF0",
+                                                "\xF5",
+                                                "\x80",
+                                                "\xE2\x82\xAC &lt;",
+                                                "xyzxyzxyzxyzxyzxyzxyzxyzxyzxyzxyzxyzxyz",
                                                 "&#233;",
                                                 "&#x20ac;",
                                                 "&#128512;",
                                                 "&#x10FFFF;"};
-            const unsigned choices = e == XMLNode::charEncodingUTF8 ? 17 : 14;
+            static const char* const wrong[] = {"&",        "&gt",     "&#300;",
+                                                "&#xD800;", "&bogus;", "&#12a;"};
+            const unsigned choices = e == XMLNode::charEncodingUTF8 ? 28 : 25;
             std::string text;
             for (unsigned n = 20 + r.below(200); n > 0; n--) text += valid[r.below(choices)];
+            if (r.below(3) == 0)
+                text.insert(r.below(static_cast<unsigned>(text.size()) + 1), wrong[r.below(6)]);
             const int length = static_cast<int>(text.size()) - static_cast<int>(r.below(4));
             SCOPED_TRACE(::testing::Message()
                          << "encoding " << e << " text " << ::testing::PrintToString(text)
@@ -355,6 +389,32 @@ TEST_F(FastPathTest, DecoderLongRuns) {
         for (int length :
              {0, 7, 8, 9, 100, 101, 102, 103, 206, 207, 300, 400, static_cast<int>(text.size())})
             EXPECT_EQ(fast(text.c_str(), length), reference(text.c_str(), length))
+                << "encoding " << e << " length " << length;
+    }
+}
+
+// Escaped text with a lead byte one, two and three bytes before an "&" that
+// it claims (in UTF-8: "\xC2", "\xE0", "\xF0") or that it leaves alone
+// ("\xC1", "\xDF", "\xEF", "\xF5"), after runs of 0 to 6 letters so that the
+// "&" falls at every offset of the 32 bytes the fast lane searches at once,
+// and cut at many lengths, so that the end of the lane and of the source
+// fall everywhere.
+TEST_F(FastPathTest, DecoderLeadBytesBeforeReferences) {
+    // A byte, then that many letters before the "&".
+    const struct {
+        const char* lead;
+        size_t letters;
+    } before[] = {{"\xC2", 0}, {"\xE0", 1}, {"\xF0", 2}, {"\xC1", 0},
+                  {"\xDF", 1}, {"\xEF", 2}, {"\xF5", 2}, {"\xE2\x82\xAC", 0}};
+    std::string text;
+    for (int shift = 0; shift < 34; shift++)
+        for (const auto& b : before)
+            text += std::string(static_cast<size_t>(shift % 7), 'w') + b.lead +
+                    std::string(b.letters, 'a') + "&amp;x&lt;";
+    for (XMLNode::XMLCharEncoding e : kEncodings) {
+        XMLNode::setGlobalOptions(e, 1, 1, 1);
+        for (int length = 0; length <= static_cast<int>(text.size()); length += 1 + length % 5)
+            ASSERT_EQ(fast(text.c_str(), length), reference(text.c_str(), length))
                 << "encoding " << e << " length " << length;
     }
 }

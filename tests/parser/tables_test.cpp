@@ -1,6 +1,8 @@
 // The character-length tables, the settings and the result-code messages.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "internals.h"
 
 using namespace xml_internal;
@@ -32,6 +34,35 @@ TEST(CharacterTables, EveryEntryFollowsItsEncoding) {
                 if (b >= r.lo && b <= r.hi) want = r.len;
             EXPECT_EQ(c.table[b], want) << c.name << " byte 0x" << std::hex << b;
         }
+    }
+}
+
+// The quick tests of whether the byte at q starts a character, from the
+// three bytes before it alone: a byte k bytes before q claims q exactly when
+// its length in the table exceeds k.  The table's test says so exactly; the
+// UTF-8 one, by byte values, may say "claims" for bytes that do not (the
+// caller then walks the characters), never the other way.
+TEST(CharacterTables, QuickStartTestsNeverMissALeadByte) {
+    for (const TableCase& c : kTables) {
+        for (int k = 1; k <= 3; k++) {
+            for (int b = 1; b < 256; b++) {
+                char text[] = "xyz&";
+                text[3 - k] = static_cast<char>(b);
+                const char* q = text + 3;
+                const bool claims = c.table[b] > k;
+                EXPECT_EQ(noLeadByteReaches(c.table, q), !claims)
+                    << c.name << " byte 0x" << std::hex << b << " at -" << k;
+                if (c.table == XML_utf8ByteTable && claims) {
+                    EXPECT_FALSE(noUtf8LeadByteReaches(q)) << "byte 0x" << std::hex << b;
+                }
+            }
+        }
+    }
+    // Plain text and the bytes of whole characters before q leave it alone.
+    for (const char* text : {"xyz&", "\xC3\xA9 &", "\xE2\x82\xAC&", "\xF0\x9F\x98\x80&"}) {
+        const char* q = text + std::strlen(text) - 1;
+        EXPECT_TRUE(noUtf8LeadByteReaches(q)) << text;
+        EXPECT_TRUE(noLeadByteReaches(XML_utf8ByteTable, q)) << text;
     }
 }
 
