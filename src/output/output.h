@@ -56,7 +56,9 @@ public:
         const char* set = escapedCharacters();
         count = static_cast<int>(std::strlen(set));
 #ifdef __SSE2__
-        for (int i = 0; i < count; i++) wanted[i] = _mm_set1_epi8(set[i]);
+        // Every slot is searched (no loop to run); the slots beyond the set
+        // repeat its first character.
+        for (int i = 0; i < 8; i++) wanted[i] = _mm_set1_epi8(set[i < count ? i : 0]);
 #endif
     }
 
@@ -65,14 +67,33 @@ public:
         // entities side by side) is settled without a search.
         if (p < end && classes[static_cast<unsigned char>(*p)] >= escapeEntityBase) return p;
 #ifdef __SSE2__
-        while (end - p >= 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            __m128i hits = _mm_setzero_si128();
-            for (int i = 0; i < count; i++)
-                hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, wanted[i]));
-            const int mask = _mm_movemask_epi8(hits);
-            if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
-            p += 16;
+        const ptrdiff_t n = end - p;
+        if (n >= 16) {
+            while (end - p >= 16) {
+                const int mask = hits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+                if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
+                p += 16;
+            }
+            if (p == end) return end;
+            // The last sixteen bytes, overlapping those already searched
+            // (which hold no hit).
+            const char* last = end - 16;
+            const int mask = hits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(last)));
+            return mask ? last + __builtin_ctz(static_cast<unsigned>(mask)) : end;
+        }
+        // Fewer than sixteen bytes (most names and values): the first and
+        // the last eight (or four) bytes, which may overlap, searched as one.
+        if (n >= 8) {
+            const __m128i head = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+            const __m128i tail = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(end - 8));
+            return firstHit(hits(_mm_unpacklo_epi64(head, tail)), 8, p, end);
+        }
+        if (n >= 4) {
+            int32_t a, b;
+            std::memcpy(&a, p, 4);
+            std::memcpy(&b, end - 4, 4);
+            const __m128i both = _mm_unpacklo_epi32(_mm_cvtsi32_si128(a), _mm_cvtsi32_si128(b));
+            return firstHit(hits(both) & 0xff, 4, p, end);
         }
 #endif
         while (p < end && classes[static_cast<unsigned char>(*p)] < escapeEntityBase) p++;
@@ -80,6 +101,24 @@ public:
     }
 
 private:
+#ifdef __SSE2__
+    // One bit for each of the sixteen bytes that is a character to replace.
+    int hits(__m128i bytes) const {
+        __m128i h = _mm_setzero_si128();
+        for (int i = 0; i < 8; i++) h = _mm_or_si128(h, _mm_cmpeq_epi8(bytes, wanted[i]));
+        return _mm_movemask_epi8(h);
+    }
+    // The first hit of a search of the first `k` bytes from p (the mask's
+    // low k bits) and the last k bytes before end (the next k bits); a hit
+    // in the overlap shows in the first half first.
+    static const char* firstHit(int mask, int k, const char* p, const char* end) {
+        if (!mask) return end;
+        const int low = mask & ((1 << k) - 1);
+        if (low) return p + __builtin_ctz(static_cast<unsigned>(low));
+        return end - k + __builtin_ctz(static_cast<unsigned>(mask >> k));
+    }
+#endif
+
     int count;
 #ifdef __SSE2__
     __m128i wanted[8];
@@ -116,7 +155,7 @@ inline size_t escapeKnownLength(const unsigned char* classes, const char* s, siz
         if (q == end) break;
         const unsigned c = classes[static_cast<unsigned char>(*q)];
         const EntityRow& e = XMLEntities[c - escapeEntityBase];
-        if (Write) std::memcpy(out + written, e.entity, static_cast<size_t>(e.length));
+        if (Write) copyBytes(out + written, e.entity, static_cast<size_t>(e.length));
         written += static_cast<size_t>(e.length);
         p = q + 1;
     }

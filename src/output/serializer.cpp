@@ -72,7 +72,12 @@ struct CountingSink {
     void tabs(int n) {
         if (n > 0) length += static_cast<uint64_t>(n);
     }
+    bool reserve(size_t) { return true; }
+    bool reserveEscaped(size_t, const char*, size_t) { return true; }
     void escaped(const char* s) { length += escapeWalk<false>(classes, s, nullptr); }
+    void escaped(const char* s, size_t n) {
+        length += escapeKnownLength<false>(classes, s, n, nullptr);
+    }
     void dropLast() { length--; }
     bool stopped() const { return length > static_cast<uint64_t>(INT_MAX); }
 };
@@ -94,7 +99,12 @@ struct FixedSink {
         std::memset(out + length, '\t', static_cast<size_t>(n));
         length += static_cast<size_t>(n);
     }
+    bool reserve(size_t) { return true; }
+    bool reserveEscaped(size_t, const char*, size_t) { return true; }
     void escaped(const char* s) { length += escapeWalk<true>(classes, s, out + length); }
+    void escaped(const char* s, size_t n) {
+        length += escapeKnownLength<true>(classes, s, n, out + length);
+    }
     void dropLast() { length--; }
     bool stopped() const { return false; }
 };
@@ -136,30 +146,38 @@ struct GrowingSink {
     // Room for n more bytes (and the terminator), or false.
     bool room(size_t n) { return capacity - length > n || grow(n); }
 
+    // The walk asks for room before each piece it writes (see startNode), so
+    // the writes themselves test nothing.  Each request is for bytes the text
+    // will hold, so the count of a sized block always covers it.
+    bool reserve(size_t n) { return room(n); }
+    // Room for `fixed` bytes and the escaped form of the n bytes at s: the
+    // longest escaped form when the block already has room for it, else the
+    // measured one (a long string is always measured, so the block never
+    // grows for a bound it will not need).
+    bool reserveEscaped(size_t fixed, const char* s, size_t n) {
+        if (n <= shortString && capacity - length > fixed + n * longestEntity) return true;
+        return room(fixed + escapeKnownLength<false>(classes, s, n, nullptr));
+    }
+
     void put(const char* s, size_t n) {
-        if (!room(n)) return;
         copyBytes(out + length, s, n);
         length += n;
     }
-    void put(char c) {
-        if (!room(1)) return;
-        out[length++] = c;
-    }
+    void put(char c) { out[length++] = c; }
     void tabs(int n) {
         if (n <= 0 || !room(static_cast<size_t>(n))) return;
         std::memset(out + length, '\t', static_cast<size_t>(n));
         length += static_cast<size_t>(n);
     }
-    void escaped(const char* s) {
-        const size_t n = std::strlen(s);
-        if (n > shortString || capacity - length <= n * longestEntity) {
-            if (!room(escapeKnownLength<false>(classes, s, n, nullptr))) return;
-        }
+    void escaped(const char* s, size_t n) {
         length += escapeKnownLength<true>(classes, s, n, out + length);
     }
-    void dropLast() {
-        if (!failed) length--;  // after a failed put, the space was never written
+    // A text on its own: measured, given room, and escaped.
+    void escaped(const char* s) {
+        const size_t n = std::strlen(s);
+        if (reserveEscaped(0, s, n)) escaped(s, n);
     }
+    void dropLast() { length--; }
     bool stopped() const { return failed; }
 
     // Hands the text over, in a block of its exact size when the block can
@@ -261,34 +279,47 @@ void startNode(Sink& sink, WriteFrame* f, NodeData* d, int level) {
     f->nameLength = 0;
     if (!named) return;
 
-    f->nameLength = std::strlen(d->name);
+    const size_t nameLength = std::strlen(d->name);
+    f->nameLength = nameLength;
     sink.tabs(level >= 0 ? level : 0);
+    // Each piece is written once the sink has room for it; when it has none
+    // (memory ran out), the sink has stopped and the rest is passed over.
+    if (!sink.reserve(nameLength + (declaration ? 3 : 2))) return;
     sink.put('<');
     if (declaration) sink.put('?');
-    sink.put(d->name, f->nameLength);
+    sink.put(d->name, nameLength);
     sink.put(' ');
     for (int i = 0; i < d->attributeCount; i++) {
         const XMLAttribute& a = d->attributes[i];
         if (!a.name || !a.name[0]) continue;
-        sink.put(a.name, std::strlen(a.name));
-        if (a.value) {
-            sink.put("=\"", 2);
-            sink.escaped(a.value);
-            sink.put('"');
+        const size_t n = std::strlen(a.name);
+        if (!a.value) {
+            if (!sink.reserve(n + 1)) return;
+            sink.put(a.name, n);
+            sink.put(' ');
+            continue;
         }
-        sink.put(' ');
+        const size_t v = std::strlen(a.value);
+        if (!sink.reserveEscaped(n + 4, a.value, v)) return;
+        sink.put(a.name, n);
+        sink.put("=\"", 2);
+        sink.escaped(a.value, v);
+        sink.put("\" ", 2);
     }
     sink.dropLast();  // the last space gives way to the tag's end
+    const char* end;
+    size_t endLength;
     if (declaration) {
-        sink.put("?>", 2);
-        if (e != -1) sink.put('\n');
+        end = "?>\n";
+        endLength = e != -1 ? 3 : 2;
     } else if (items > 0) {
-        sink.put('>');
-        if (e >= 0) sink.put('\n');
+        end = ">\n";
+        endLength = e >= 0 ? 2 : 1;
     } else {
-        sink.put("/>", 2);
-        if (e != -1) sink.put('\n');
+        end = "/>\n";
+        endLength = e != -1 ? 3 : 2;
     }
+    if (sink.reserve(endLength)) sink.put(end, endLength);
 }
 
 template <class Sink>
@@ -300,18 +331,25 @@ void writeText(Sink& sink, int e, const char* text) {
     }
     sink.tabs(e + 1);
     sink.escaped(text);
-    sink.put('\n');
+    if (sink.reserve(1)) sink.put('\n');
+}
+
+// Writes the n bytes at s once the sink has room for them.
+template <class Sink>
+void putChecked(Sink& sink, const char* s) {
+    const size_t n = std::strlen(s);
+    if (sink.reserve(n)) sink.put(s, n);
 }
 
 template <class Sink>
 void writeClear(Sink& sink, int e, const XMLClear& c) {
     if (c.openTag && c.openTag[0]) {
         if (e != -1) sink.tabs(e + 1);
-        sink.put(c.openTag, std::strlen(c.openTag));
+        putChecked(sink, c.openTag);
     }
-    if (c.value && c.value[0]) sink.put(c.value, std::strlen(c.value));
-    if (c.closeTag && c.closeTag[0]) sink.put(c.closeTag, std::strlen(c.closeTag));
-    if (e != -1) sink.put('\n');
+    if (c.value && c.value[0]) putChecked(sink, c.value);
+    if (c.closeTag && c.closeTag[0]) putChecked(sink, c.closeTag);
+    if (e != -1 && sink.reserve(1)) sink.put('\n');
 }
 
 template <class Sink>
@@ -319,6 +357,7 @@ void endNode(Sink& sink, const WriteFrame& f) {
     const NodeData* d = f.d;
     if (!f.nameLength || d->declarationFlag || orderCount(d) == 0) return;
     sink.tabs(f.effective);
+    if (!sink.reserve(f.nameLength + (f.effective != -1 ? 4 : 3))) return;
     sink.put("</", 2);
     sink.put(d->name, f.nameLength);
     sink.put('>');

@@ -100,4 +100,27 @@ TEST_F(EscapeWalkTest, MatchesCharacterWalk) {
     }
 }
 
+// The search looks at the first and last bytes of a short string together
+// (their words may overlap) and at a long string's tail through its last
+// sixteen bytes: every length up to 40, with one or two characters to replace
+// at every pair of positions, finds the first of them.
+TEST_F(EscapeWalkTest, FindsTheFirstCharacterToReplaceAtEveryPosition) {
+    for (size_t length = 1; length <= 40; length++) {
+        for (size_t first = 0; first <= length; first++) {
+            for (size_t second = first; second <= length; second++) {
+                std::string s(length, 'x');
+                if (first < length) s[first] = '&';
+                if (second < length) s[second] = '<';
+                SCOPED_TRACE(::testing::Message() << "source " << s);
+                const std::string expected = reference(s.c_str());
+                std::string out(expected.size() + 1, '#');
+                ToXMLStringTool::toXMLUnSafe(&out[0], s.c_str());
+                ASSERT_EQ(std::string(out.c_str()), expected);
+                ASSERT_EQ(ToXMLStringTool::lengthXMLString(s.c_str()),
+                          static_cast<int>(expected.size()));
+            }
+        }
+    }
+}
+
 }  // namespace
