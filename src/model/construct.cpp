@@ -229,7 +229,7 @@ XMLNode XMLNode::addChild_WOSD(char* name, char isDeclaration, int position) {
 
 XMLNode XMLNode::addChild(const char* name, char isDeclaration, int position) {
     if (!name || !nodeData) return XMLNode();
-    NodeData* const c = newOwnRecord(isDeclaration, name);
+    NodeData* const c = newAdderRecord(isDeclaration, name);
     if (c) c->parent = nodeData;
     return placeNewChild(nodeData, c, 0, position);
 }
