@@ -21,9 +21,14 @@ constexpr size_t kLargestAdderRoom = 2048;
 inline ArrayHeader* headerOf(void* array) { return static_cast<ArrayHeader*>(array) - 1; }
 
 // A heap array with room for `room` records, moved from `old` (a heap
-// array, or null) by realloc; null on overflow or exhaustion.
+// array, or null) by realloc; null on overflow or exhaustion.  (Rooms below
+// kPlainRoom cannot overflow for records of up to 64 bytes: no division.)
+constexpr size_t kPlainRoom = SIZE_MAX / 128;
 void* heapArray(void* old, size_t room, size_t recordSize) {
-    if (room == 0 || room > (SIZE_MAX - sizeof(ArrayHeader)) / recordSize) return nullptr;
+    if (room == 0) return nullptr;
+    if ((room >= kPlainRoom || recordSize > 64) &&
+        room > (SIZE_MAX - sizeof(ArrayHeader)) / recordSize)
+        return nullptr;
     void* p = std::realloc(old ? headerOf(old) : nullptr, sizeof(ArrayHeader) + room * recordSize);
     if (!p) return nullptr;
     ArrayHeader* h = static_cast<ArrayHeader*>(p);
@@ -38,10 +43,6 @@ void* leaveBlock(const void* array, int count, size_t room, size_t recordSize) {
     return a;
 }
 
-}  // namespace
-
-namespace {
-
 // The smallest power of two at least `n` (0 for 0).
 size_t roundedRoom(size_t n) {
     size_t room = 1;
@@ -53,6 +54,8 @@ size_t roundedRoom(size_t n) {
 // holding the first `count` records of `array`; null when that block is not
 // being filled or lacks the room.
 void* adderArray(const NodeData* d, const void* array, int count, size_t room, size_t recordSize) {
+    if (room == 0 || room > kLargestAdderRoom || room * recordSize > kLargestAdderRoom)
+        return nullptr;
     char* p = takeRoom(d, room * recordSize, true);
     if (p && count > 0) std::memcpy(p, array, static_cast<size_t>(count) * recordSize);
     return p;
@@ -76,7 +79,7 @@ void* arrayReserve(const NodeData* d, void* array, int count, size_t need, size_
     if (grown < need) grown = need;
     if (grown < 4) grown = 4;
     const bool inside = array && inBlock(d, array);
-    if ((!array || inside) && grown <= kLargestAdderRoom / recordSize) {
+    if (!array || inside) {
         // A first array takes just the room asked for, a growing one twice
         // its room, from the adder block while it is being filled.
         if (void* a = adderArray(d, array, count, roundedRoom(array ? grown : need), recordSize))
@@ -122,25 +125,25 @@ void publishUses(NodeBlock* b, long uses) {
     if (b->live.fetch_add(uses, std::memory_order_acq_rel) + uses == 0) std::free(b);
 }
 
-// The adder block this thread fills.  Only this thread moves its cursor and
-// counts the records placed in it (`uses`, published when it is let go).
-struct AdderBlock {
-    NodeBlock* block = nullptr;
-    long uses = 0;
-    AdderBlock() = default;
-    AdderBlock(const AdderBlock&) = delete;
-    AdderBlock& operator=(const AdderBlock&) = delete;
-    ~AdderBlock() { retire(); }
-    void retire() {
-        NodeBlock* const b = block;
-        if (!b) return;
-        block = nullptr;
-        publishUses(b, uses);
-        uses = 0;
-    }
-};
+// The adder block this thread fills, and the records placed in it whose
+// references it has not yet added to the block's count.  Only this thread
+// moves the block's cursor.
+thread_local NodeBlock* adderBlock = nullptr;
+thread_local long adderUses = 0;
 
-thread_local AdderBlock adderBlock;
+// Lets this thread's adder block go: it is freed with its last record.
+void retireAdderBlock() {
+    NodeBlock* const b = adderBlock;
+    if (!b) return;
+    adderBlock = nullptr;
+    publishUses(b, adderUses);
+    adderUses = 0;
+}
+
+// Retires the thread's adder block when the thread ends.
+struct AdderBlockRetirer {
+    ~AdderBlockRetirer() { retireAdderBlock(); }
+};
 
 // `bytes` at the cursor of the block `b` (aligned for pointers when
 // `aligned`), or null when it lacks the room.
@@ -154,16 +157,18 @@ char* roomAt(NodeBlock* b, size_t bytes, bool aligned) {
 
 // Lets this thread's adder block go and starts a new one; null when memory
 // runs out (the old block stays current).
-NodeBlock* startAdderBlock(AdderBlock& a) {
+NodeBlock* startAdderBlock() {
+    static thread_local AdderBlockRetirer retirer;
+    static_cast<void>(retirer);
     char* raw = static_cast<char*>(std::malloc(kAdderBlock));
     if (!raw) return nullptr;
-    a.retire();
+    retireAdderBlock();
     NodeBlock* b = new (raw) NodeBlock;
     b->live.store(0, std::memory_order_relaxed);
     b->end = raw + kAdderBlock;
     b->next = raw + kBlockHeader;
     b->fromAdders = true;
-    a.block = b;
+    adderBlock = b;
     return b;
 }
 
@@ -183,18 +188,17 @@ NodeData* placeRecord(char* p, NodeBlock* b, char isDeclaration, const char* nam
 }  // namespace
 
 void droppedBelowZero(NodeBlock* b, long left) {
-    AdderBlock& a = adderBlock;
-    if (b != a.block || left + a.uses != 0) return;
+    if (b != adderBlock || left + adderUses != 0) return;
     // No record of this thread's adder block remains, and only this thread
     // places new ones: the block goes now rather than with the thread.
-    a.block = nullptr;
-    a.uses = 0;
+    adderBlock = nullptr;
+    adderUses = 0;
     std::free(b);
 }
 
 char* takeRoom(const NodeData* d, size_t bytes, bool aligned) {
     NodeBlock* const b = d->block;
-    if (!b || b != adderBlock.block || bytes > kLargestAdderRoom) return nullptr;
+    if (!b || b != adderBlock || bytes > kLargestAdderRoom) return nullptr;
     return roomAt(b, bytes, aligned);
 }
 
@@ -212,15 +216,14 @@ NodeData* newAdderRecord(char isDeclaration, const char* name) {
         b->next = b->end;
         return placeRecord(raw + kBlockHeader, b, isDeclaration, name, nameBytes);
     }
-    AdderBlock& a = adderBlock;
     const size_t bytes = sizeof(NodeData) + nameBytes;
-    char* p = a.block ? roomAt(a.block, bytes, true) : nullptr;
+    char* p = adderBlock ? roomAt(adderBlock, bytes, true) : nullptr;
     if (!p) {
-        if (!startAdderBlock(a)) return nullptr;
-        p = roomAt(a.block, bytes, true);
+        if (!startAdderBlock()) return nullptr;
+        p = roomAt(adderBlock, bytes, true);
     }
-    a.uses++;
-    return placeRecord(p, a.block, isDeclaration, name, nameBytes);
+    adderUses++;
+    return placeRecord(p, adderBlock, isDeclaration, name, nameBytes);
 }
 
 char* copyNodeString(const NodeData* d, const char* s) {
