@@ -50,17 +50,6 @@ size_t roundedRoom(size_t n) {
     return n ? room : 0;
 }
 
-// An array of `room` records (a power of two) in the adder block of `d`,
-// holding the first `count` records of `array`; null when that block is not
-// being filled or lacks the room.
-void* adderArray(const NodeData* d, const void* array, int count, size_t room, size_t recordSize) {
-    if (room == 0 || room > kLargestAdderRoom || room * recordSize > kLargestAdderRoom)
-        return nullptr;
-    char* p = takeRoom(d, room * recordSize, true);
-    if (p && count > 0) std::memcpy(p, array, static_cast<size_t>(count) * recordSize);
-    return p;
-}
-
 }  // namespace
 
 size_t arrayRoom(const NodeData* d, const void* array, int count) {
@@ -75,15 +64,20 @@ size_t arrayRoom(const NodeData* d, const void* array, int count) {
 void* arrayReserve(const NodeData* d, void* array, int count, size_t need, size_t recordSize) {
     const size_t room = arrayRoom(d, array, count);
     if (need <= room) return array;
+    const bool inside = array && inBlock(d, array);
     size_t grown = room < SIZE_MAX / 2 ? 2 * room : need;
     if (grown < need) grown = need;
     if (grown < 4) grown = 4;
-    const bool inside = array && inBlock(d, array);
     if (!array || inside) {
         // A first array takes just the room asked for, a growing one twice
         // its room, from the adder block while it is being filled.
-        if (void* a = adderArray(d, array, count, roundedRoom(array ? grown : need), recordSize))
-            return a;
+        const size_t adderRoom = roundedRoom(array ? grown : need);
+        if (adderRoom <= kLargestAdderRoom && adderRoom * recordSize <= kLargestAdderRoom) {
+            if (char* p = takeRoom(d, adderRoom * recordSize, true)) {
+                if (count > 0) std::memcpy(p, array, static_cast<size_t>(count) * recordSize);
+                return p;
+            }
+        }
     }
     if (inside) return leaveBlock(array, count, grown, recordSize);
     return heapArray(array, grown, recordSize);
@@ -149,8 +143,9 @@ struct AdderBlockRetirer {
 // `aligned`), or null when it lacks the room.
 char* roomAt(NodeBlock* b, size_t bytes, bool aligned) {
     char* p = b->next;
-    if (aligned) p += (8 - reinterpret_cast<uintptr_t>(p) % 8) % 8;
-    if (p > b->end || static_cast<size_t>(b->end - p) < bytes) return nullptr;
+    // The block's end is aligned: an aligned cursor never passes it.
+    if (aligned) p += (0 - reinterpret_cast<uintptr_t>(p)) & 7;
+    if (static_cast<size_t>(b->end - p) < bytes) return nullptr;
     b->next = p + bytes;
     return p;
 }
