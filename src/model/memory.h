@@ -124,7 +124,7 @@ NodeData* newAdderRecord(char isDeclaration, const char* name);
 // adders are filling and has the room.
 char* takeRoom(const NodeData* d, size_t bytes, bool aligned);
 
-// A copy of `s` (not null) for `d`: in its spare room when it fits, else
+// A copy of `s` (not null) for `d`: in its adder block when it fits, else
 // from stringDup; null when memory runs out.
 char* copyNodeString(const NodeData* d, const char* s);
 
