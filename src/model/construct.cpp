@@ -62,14 +62,15 @@ int placeItem(NodeData* d, int position, int n, void* array, size_t recordSize, 
 // `position` and returns a handle on it.  On exhaustion of memory `c` is
 // released and the empty node returned, `d` unchanged.
 XMLNode placeNewChild(NodeData* d, NodeData* c, int growthStep, int position) {
-    if (!c) return XMLNode();
-    NodeAccess child;
-    child.nodeData = c;
+    XMLNode child;
+    if (!c) return child;
+    NodeAccess::adopt(child, c);
     void* a = NodeAccess(d).addToOrder(growthStep, &position, d->childCount, d->children,
                                        sizeof(NodeData*), elementChildNode);
     if (!a) {
         c->parent = nullptr;
-        return XMLNode();  // `child` releases the new record
+        child = XMLNode();  // releases the new record
+        return child;
     }
     d->children = static_cast<NodeData**>(a);
     d->children[position] = c;
@@ -229,7 +230,7 @@ XMLNode XMLNode::addChild_WOSD(char* name, char isDeclaration, int position) {
 
 XMLNode XMLNode::addChild(const char* name, char isDeclaration, int position) {
     if (!name || !nodeData) return XMLNode();
-    NodeData* const c = newOwnRecord(isDeclaration, name);
+    NodeData* const c = newAdderRecord(isDeclaration, name);
     if (c) c->parent = nodeData;
     return placeNewChild(nodeData, c, 0, position);
 }

@@ -14,12 +14,21 @@ struct ArrayHeader {
     size_t room;
 };
 
+// The most bytes one string or array may take from an adder block: larger
+// ones go to the heap, so that a block is shared by many records.
+constexpr size_t kLargestAdderRoom = 2048;
+
 inline ArrayHeader* headerOf(void* array) { return static_cast<ArrayHeader*>(array) - 1; }
 
 // A heap array with room for `room` records, moved from `old` (a heap
-// array, or null) by realloc; null on overflow or exhaustion.
+// array, or null) by realloc; null on overflow or exhaustion.  (Rooms below
+// kPlainRoom cannot overflow for records of up to 64 bytes: no division.)
+constexpr size_t kPlainRoom = SIZE_MAX / 128;
 void* heapArray(void* old, size_t room, size_t recordSize) {
-    if (room == 0 || room > (SIZE_MAX - sizeof(ArrayHeader)) / recordSize) return nullptr;
+    if (room == 0) return nullptr;
+    if ((room >= kPlainRoom || recordSize > 64) &&
+        room > (SIZE_MAX - sizeof(ArrayHeader)) / recordSize)
+        return nullptr;
     void* p = std::realloc(old ? headerOf(old) : nullptr, sizeof(ArrayHeader) + room * recordSize);
     if (!p) return nullptr;
     ArrayHeader* h = static_cast<ArrayHeader*>(p);
@@ -34,25 +43,43 @@ void* leaveBlock(const void* array, int count, size_t room, size_t recordSize) {
     return a;
 }
 
+// The smallest power of two at least `n` (0 for 0).
+size_t roundedRoom(size_t n) {
+    size_t room = 1;
+    while (room < n) room *= 2;
+    return n ? room : 0;
+}
+
 }  // namespace
 
 size_t arrayRoom(const NodeData* d, const void* array, int count) {
     if (!array) return 0;
-    if (inBlock(d, array)) return static_cast<size_t>(count);
+    if (inBlock(d, array)) {
+        const size_t n = static_cast<size_t>(count);
+        return d->block->fromAdders ? roundedRoom(n) : n;
+    }
     return headerOf(const_cast<void*>(array))->room;
 }
 
 void* arrayReserve(const NodeData* d, void* array, int count, size_t need, size_t recordSize) {
     const size_t room = arrayRoom(d, array, count);
     if (need <= room) return array;
+    const bool inside = array && inBlock(d, array);
     size_t grown = room < SIZE_MAX / 2 ? 2 * room : need;
     if (grown < need) grown = need;
     if (grown < 4) grown = 4;
-    if (!array && need <= SIZE_MAX / recordSize) {
-        // A first array fits exactly in the spare room of a record of its own.
-        if (void* spare = takeRoom(d, need * recordSize, true)) return spare;
+    if (!array || inside) {
+        // A first array takes just the room asked for, a growing one twice
+        // its room, from the adder block while it is being filled.
+        const size_t adderRoom = roundedRoom(array ? grown : need);
+        if (adderRoom <= kLargestAdderRoom && adderRoom * recordSize <= kLargestAdderRoom) {
+            if (char* p = takeRoom(d, adderRoom * recordSize, true)) {
+                if (count > 0) std::memcpy(p, array, static_cast<size_t>(count) * recordSize);
+                return p;
+            }
+        }
     }
-    if (array && inBlock(d, array)) return leaveBlock(array, count, grown, recordSize);
+    if (inside) return leaveBlock(array, count, grown, recordSize);
     return heapArray(array, grown, recordSize);
 }
 
@@ -82,32 +109,116 @@ namespace {
 
 constexpr size_t kBlockHeader = (sizeof(NodeBlock) + 15) & ~size_t(15);
 
-// The spare room of a record of its own: enough for a short text or a few
-// short attributes with the first array of each kind, small enough that a
-// record which never uses it wastes little.
-constexpr size_t kOwnRecordRoom = 64;
+// The size of an adder block.
+constexpr size_t kAdderBlock = 32768;
 
-}  // namespace
+// Adds the references of records placed in a block while it was being
+// filled (`live` went below zero for those released meanwhile); frees the
+// block when none of them remains.
+void publishUses(NodeBlock* b, long uses) {
+    if (b->live.fetch_add(uses, std::memory_order_acq_rel) + uses == 0) std::free(b);
+}
 
-NodeData* newOwnRecord(char isDeclaration, const char* name) {
-    const size_t nameBytes = std::strlen(name) + 1;
-    const size_t head = kBlockHeader + sizeof(NodeData);
-    if (nameBytes > SIZE_MAX - head - kOwnRecordRoom) return nullptr;
-    const size_t size = head + nameBytes + kOwnRecordRoom;
-    char* raw = static_cast<char*>(std::malloc(size));
+// The adder block this thread fills, and the records placed in it whose
+// references it has not yet added to the block's count.  Only this thread
+// moves the block's cursor.
+thread_local NodeBlock* adderBlock = nullptr;
+thread_local long adderUses = 0;
+
+// Lets this thread's adder block go: it is freed with its last record.
+void retireAdderBlock() {
+    NodeBlock* const b = adderBlock;
+    if (!b) return;
+    adderBlock = nullptr;
+    publishUses(b, adderUses);
+    adderUses = 0;
+}
+
+// Retires the thread's adder block when the thread ends.
+struct AdderBlockRetirer {
+    ~AdderBlockRetirer() { retireAdderBlock(); }
+};
+
+// `bytes` at the cursor of the block `b` (aligned for pointers when
+// `aligned`), or null when it lacks the room.
+char* roomAt(NodeBlock* b, size_t bytes, bool aligned) {
+    char* p = b->next;
+    // The block's end is aligned: an aligned cursor never passes it.
+    if (aligned) p += (0 - reinterpret_cast<uintptr_t>(p)) & 7;
+    if (static_cast<size_t>(b->end - p) < bytes) return nullptr;
+    b->next = p + bytes;
+    return p;
+}
+
+// Lets this thread's adder block go and starts a new one; null when memory
+// runs out (the old block stays current).
+NodeBlock* startAdderBlock() {
+    static thread_local AdderBlockRetirer retirer;
+    static_cast<void>(retirer);
+    char* raw = static_cast<char*>(std::malloc(kAdderBlock));
     if (!raw) return nullptr;
+    retireAdderBlock();
     NodeBlock* b = new (raw) NodeBlock;
-    b->live.store(1, std::memory_order_relaxed);  // its one record
-    b->end = raw + size;
-    NodeData* d = reinterpret_cast<NodeData*>(raw + kBlockHeader);
+    b->live.store(0, std::memory_order_relaxed);
+    b->end = raw + kAdderBlock;
+    b->next = raw + kBlockHeader;
+    b->fromAdders = true;
+    adderBlock = b;
+    return b;
+}
+
+// Writes a new record with its name at `p`, a chunk of block `b`.
+NodeData* placeRecord(char* p, NodeBlock* b, char isDeclaration, const char* name,
+                      size_t nameBytes) {
+    NodeData* d = reinterpret_cast<NodeData*>(p);
     clearNodeData(d);
     d->declarationFlag = isDeclaration;
     d->referenceCount = 1;
     d->block = b;
-    d->name = raw + head;
+    d->name = p + sizeof(NodeData);
     std::memcpy(d->name, name, nameBytes);
-    b->next = raw + head + nameBytes;
     return d;
+}
+
+}  // namespace
+
+void droppedBelowZero(NodeBlock* b, long left) {
+    if (b != adderBlock || left + adderUses != 0) return;
+    // No record of this thread's adder block remains, and only this thread
+    // places new ones: the block goes now rather than with the thread.
+    adderBlock = nullptr;
+    adderUses = 0;
+    std::free(b);
+}
+
+char* takeRoom(const NodeData* d, size_t bytes, bool aligned) {
+    NodeBlock* const b = d->block;
+    if (!b || b != adderBlock || bytes > kLargestAdderRoom) return nullptr;
+    return roomAt(b, bytes, aligned);
+}
+
+NodeData* newAdderRecord(char isDeclaration, const char* name) {
+    const size_t nameBytes = std::strlen(name) + 1;
+    if (nameBytes > kLargestAdderRoom) {
+        // A long name: the record and its name in a block of their own.
+        if (nameBytes > SIZE_MAX - kBlockHeader - sizeof(NodeData)) return nullptr;
+        const size_t size = kBlockHeader + sizeof(NodeData) + nameBytes;
+        char* raw = static_cast<char*>(std::malloc(size));
+        if (!raw) return nullptr;
+        NodeBlock* b = new (raw) NodeBlock;
+        b->live.store(1, std::memory_order_relaxed);  // its one record
+        b->end = raw + size;
+        b->next = b->end;
+        return placeRecord(raw + kBlockHeader, b, isDeclaration, name, nameBytes);
+    }
+    const size_t bytes = sizeof(NodeData) + nameBytes;
+    char* p = adderBlock ? roomAt(adderBlock, bytes, true) : nullptr;
+    if (!p) {
+        if (!startAdderBlock()) return nullptr;
+        p = roomAt(adderBlock, bytes, true);
+    }
+    adderUses++;
+    return placeRecord(p, adderBlock, isDeclaration, name, nameBytes);
 }
 
 char* copyNodeString(const NodeData* d, const char* s) {
@@ -189,7 +300,7 @@ void BlockBuilder::retire() {
     NodeBlock* const b = current_;
     if (!b) return;
     current_ = nullptr;
-    if (b->live.fetch_add(uses_, std::memory_order_acq_rel) + uses_ == 0) std::free(b);
+    publishUses(b, uses_);
     uses_ = 0;
 }
 

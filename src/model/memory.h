@@ -2,7 +2,7 @@
 // (allocation, the ownership test, growth, trimming and release).  No other
 // file allocates, resizes or frees node data.
 //
-// Two kinds of memory hold node data:
+// Three kinds of memory hold node data:
 //
 // - Blocks.  The parser and deep copy write each finished node as one chunk
 //   (record, arrays and strings, each array exactly as long as its count)
@@ -13,14 +13,18 @@
 //   atomic, so records of one block may be released on several threads at
 //   once (after nodes were moved between documents).
 //
-// - Records of their own.  The copying adders make each new record as a
-//   small block that holds that record alone, with its name and some spare
-//   room after it.  The first string the copying adders store on the node
-//   and its first array of each kind are taken from that room while it
-//   lasts (a cursor in the block, touched only through its one record, so
-//   only by the thread that edits its tree).  They belong to the block like
-//   any other block content: replacing or deleting one leaves its room
-//   unused until the record goes.
+// - Adder blocks.  The copying adders take each new record, with its name,
+//   from the block the adders of the calling thread are filling, and the
+//   first strings and arrays they store on a record of that block from the
+//   room that follows, while the block is current and has room.  Only that
+//   thread moves the block's cursor (`next`) and counts the records placed in
+//   it; their references are added to `live` when the thread lets the block
+//   go, and until then records released on any thread only take `live` below
+//   zero.  The thread frees the block at once when the last of its records is
+//   released on it; otherwise the block goes with its last record like any
+//   other.  An array in an adder block has room for its count rounded up to
+//   a power of two; a growing one moves within the block while the block is
+//   current and has room, else to the heap.
 //
 // - The heap.  Everything else: records made by the owning adders and the
 //   parser's top nodes, strings handed over by callers (`_WOSD`) or copied
@@ -28,9 +32,10 @@
 //   just before its first record and grows geometrically, so n additions
 //   copy O(n) bytes in all even where realloc always moves.
 //
-// An array inside a block has room for exactly the count it was written
-// with; a deletion lowers the count and keeps the room.  Room is never
-// tracked for it: an addition beyond its count moves it to the heap.
+// An array inside a block the parser or deep copy wrote has room for exactly
+// the count it was written with; a deletion lowers the count and keeps the
+// room.  Room is never tracked for it: an addition beyond its count moves it
+// to the heap.
 #ifndef XMLPARSER_MODEL_MEMORY_H
 #define XMLPARSER_MODEL_MEMORY_H
 
@@ -43,7 +48,10 @@ namespace xml_internal {
 struct NodeBlock {
     std::atomic<long> live;  // references: records, plus one while a builder fills it
     char* end;               // one past the block's last byte
-    char* next;              // a record of its own: its unused room; else `end`
+    char* next;              // an adder block: its unused room; else `end`
+    // Filled by the copying adders: each array in it has room for its count
+    // rounded up to a power of two.
+    bool fromAdders = false;
 };
 
 // Whether `p` lies in the block `d` holds (so must never be passed to free).
@@ -58,9 +66,18 @@ inline void freeNodeString(const NodeData* d, const char* s) {
     if (s && !inBlock(d, s)) std::free(const_cast<char*>(s));
 }
 
+// Called when references dropped on a block took its count below zero:
+// the block is still being filled (model/memory.cpp).
+void droppedBelowZero(NodeBlock* b, long left);
+
 // Drops `count` references on a block, freeing it with the last.
 inline void dropBlock(NodeBlock* b, long count) {
-    if (b->live.fetch_sub(count, std::memory_order_acq_rel) == count) std::free(b);
+    const long before = b->live.fetch_sub(count, std::memory_order_acq_rel);
+    if (before == count) {
+        std::free(b);
+    } else if (before < count) {
+        droppedBelowZero(b, before - count);
+    }
 }
 
 // Arrays.  `count` is the number of records the array holds now.
@@ -97,23 +114,17 @@ void trimNodeString(const NodeData* d, char** s, size_t size);
 
 // Records.  A new heap record, cleared, with one reference, or null.
 NodeData* newHeapRecord(char isDeclaration);
-// A new record of its own holding a copy of `name` (not null), cleared but
-// for the name, with one reference, or null.
-NodeData* newOwnRecord(char isDeclaration, const char* name);
+// A new record in this thread's adder block (a long name: in a block of its
+// own) holding a copy of `name` (not null), cleared but for the name, with
+// one reference, or null.
+NodeData* newAdderRecord(char isDeclaration, const char* name);
 
-// `bytes` (> 0) of the spare room of a record of its own, aligned for
-// pointers when `aligned`; null when `d` has no such room left.
-inline char* takeRoom(const NodeData* d, size_t bytes, bool aligned) {
-    NodeBlock* const b = d->block;
-    if (!b) return nullptr;
-    char* p = b->next;
-    if (aligned) p += (8 - reinterpret_cast<uintptr_t>(p) % 8) % 8;
-    if (p > b->end || static_cast<size_t>(b->end - p) < bytes) return nullptr;
-    b->next = p + bytes;
-    return p;
-}
+// `bytes` (> 0) of the room left in the adder block of `d`, aligned for
+// pointers when `aligned`; null unless that block is the one this thread's
+// adders are filling and has the room.
+char* takeRoom(const NodeData* d, size_t bytes, bool aligned);
 
-// A copy of `s` (not null) for `d`: in its spare room when it fits, else
+// A copy of `s` (not null) for `d`: in its adder block when it fits, else
 // from stringDup; null when memory runs out.
 char* copyNodeString(const NodeData* d, const char* s);
 

@@ -50,20 +50,16 @@ XMLNode& XMLNode::operator=(const XMLNode& other) {
     if (this == &other) return *this;
     // Release before retaining: assigning a child's handle to the only
     // handle of its parent frees the parent and leaves the child a root.
-    if (nodeData) {
-        nodeData->referenceCount--;
-        emptyTheNode(0);
-    }
+    if (nodeData && --nodeData->referenceCount == 0) emptyTheNode(0);
     nodeData = other.nodeData;
     if (nodeData) nodeData->referenceCount++;
     return *this;
 }
 
 XMLNode::~XMLNode() {
-    if (nodeData) {
-        nodeData->referenceCount--;
-        emptyTheNode(0);
-    }
+    // The walk is entered only for the last reference: a handle going while
+    // others remain (most do) costs a decrement.
+    if (nodeData && --nodeData->referenceCount == 0) emptyTheNode(0);
 }
 
 // Creates node data with the given parent (not entered into its arrays) and

@@ -58,6 +58,9 @@ struct NodeAccess : XMLNode {
     static NodeData* data(const XMLNode& node) { return node.*(&NodeAccess::nodeData); }
     // A new handle on node data (retains it).
     static XMLNode handle(NodeData* data) { return XMLNode(NodeAccess(data)); }
+    // Makes the empty handle `node` hold a reference that the caller hands
+    // over (the count is left as it is).
+    static void adopt(XMLNode& node, NodeData* data) { node.*(&NodeAccess::nodeData) = data; }
 
     using XMLNode::nodeData;
     using XMLNode::emptyTheNode;

@@ -184,6 +184,60 @@ TEST(Growth, StepFiftyKeepsRoomAndTrimsToExact) {
     EXPECT_TRUE(TreeInvariantsHold(n));
 }
 
+// A node made by the copying addChild takes its first arrays from the block
+// its record lies in, with room rounded up to a power of two.  Growing each
+// kind past several such rooms, deleting down to fewer records than half a
+// room and growing again must keep every record in its place (the sanitizer
+// builds catch a write past the room).
+TEST(Growth, ArraysOfAnAddedNodeGrowShrinkAndGrowAgain) {
+    XMLNode top = XMLNode::createXMLTopNode("top");
+    XMLNode n = top.addChild("n");
+    std::vector<std::string> expected;  // the texts, in order
+    auto add = [&](int from, int to) {
+        for (int i = from; i < to; i++) {
+            const std::string s = std::to_string(i);
+            n.addText(s.c_str());
+            n.addAttribute(("k" + s).c_str(), s.c_str());
+            n.addClear(s.c_str());
+            n.addChild(("c" + s).c_str());
+            expected.push_back(s);
+        }
+    };
+    auto check = [&] {
+        ASSERT_EQ(n.nText(), static_cast<int>(expected.size()));
+        ASSERT_EQ(n.nAttribute(), n.nText());
+        ASSERT_EQ(n.nClear(), n.nText());
+        ASSERT_EQ(n.nChildNode(), n.nText());
+        for (int i = 0; i < n.nText(); i++) {
+            const std::string& s = expected[static_cast<size_t>(i)];
+            EXPECT_EQ(n.getText(i), s);
+            EXPECT_EQ(n.getAttributeValue(i), s);
+            EXPECT_EQ(n.getClear(i).value, s);
+            EXPECT_EQ(std::string(n.getChildNode(i).getName()), "c" + s);
+        }
+        EXPECT_TRUE(TreeInvariantsHold(top));
+    };
+    add(0, 9);
+    check();
+    while (n.nText() > 3) {  // from the front: later records move down
+        n.deleteText(0);
+        n.deleteAttribute(0);
+        n.deleteClear(0);
+        n.getChildNode(0).deleteNodeContent();
+        expected.erase(expected.begin());
+    }
+    check();
+    add(9, 40);
+    check();
+    NodeAccess::exactMemory(NodeAccess::data(n));
+    NodeAccess(n).addText_priv(50, stringDup("stepped"), -1);
+    n.addAttribute("k", "stepped");
+    n.addClear("stepped");
+    n.addChild("cstepped");
+    expected.push_back("stepped");
+    check();
+}
+
 TEST(Move, BetweenParentsKeepsCount) {
     XMLNode a = XMLNode::createXMLTopNode("a");
     XMLNode b = XMLNode::createXMLTopNode("b");

@@ -192,13 +192,15 @@ TEST(Release, DeepChainForcedEmptyingWithoutRecursion) {
 }
 
 // A node's own arrays and strings are freed after everything below it, so
-// the large arrays of the widest nodes near the top go last.
+// the large arrays of the widest nodes near the top go last.  The tree is
+// built with the owning adders, whose records, arrays and strings are each
+// a heap block of their own (the copying adders share blocks among records).
 TEST(Release, NodeContentIsFreedAfterItsDescendants) {
     XMLNode root = XMLNode::createXMLTopNode("r");
     for (int i = 0; i < 300; i++) {
-        XMLNode c = root.addChild("c");
-        c.addText("t");
-        c.addChild("g").addAttribute("k", "v");
+        XMLNode c = root.addChild_WOSD(stringDup("c"));
+        c.addText_WOSD(stringDup("t"));
+        c.addChild_WOSD(stringDup("g")).addAttribute_WOSD(stringDup("k"), stringDup("v"));
     }
     const NodeData* r = NodeAccess::data(root);
     // What free receives for a record: the record, or the block it holds on

@@ -159,4 +159,70 @@ TEST(Threads, MovedNodesReleasedOnTwoThreads) {
     }
 }
 
+// Nodes made by the copying adders of one thread share the blocks that
+// thread fills.  Some are moved into two documents that two other threads
+// edit and release at once, while the first thread goes on adding to the
+// block's other nodes: what the other threads store on the moved nodes must
+// never come from the block the first thread is filling.
+TEST(Threads, NodesOfOneAdderBlockUsedOnThreeThreads) {
+    const int moved = 40;
+    std::string expected[2];
+    for (int side = 0; side < 2; side++) {
+        expected[side] = side ? "<b>" : "<a>";
+        for (int i = 0; i < moved / 2; i++) expected[side] += "<n side=\"x\">t</n>";
+        expected[side] += side ? "</b>" : "</a>";
+    }
+    for (int round = 0; round < 50; round++) {
+        XMLNode made = XMLNode::createXMLTopNode("made");
+        for (int i = 0; i < 2 * moved; i++) made.addChild("n").addText("t");
+        XMLNode docs[2] = {XMLNode::createXMLTopNode("a"), XMLNode::createXMLTopNode("b")};
+        for (int i = 0; i < moved; i++) docs[i % 2].addChild(made.getChildNode(0));
+        std::string written[2];
+        std::atomic<int> ready{0};
+        auto use = [&](int side) {
+            ready++;
+            while (ready.load() < 3) std::this_thread::yield();
+            XMLNode& d = docs[side];
+            for (int i = 0; i < d.nChildNode(); i++) d.getChildNode(i).addAttribute("side", "x");
+            written[side] = text(d, 0);
+            d = XMLNode();
+        };
+        std::thread first(use, 0), second(use, 1);
+        ready++;
+        while (ready.load() < 3) std::this_thread::yield();
+        for (int i = 0; i < moved; i++) {
+            made.getChildNode(i).addAttribute("k", "v");
+            made.addChild("m").addText("more");
+        }
+        first.join();
+        second.join();
+        EXPECT_EQ(written[0], expected[0]);
+        EXPECT_EQ(written[1], expected[1]);
+        EXPECT_EQ(made.nChildNode(), 2 * moved);
+    }
+}
+
+// Nodes made on a thread that has ended are released on two other threads
+// at once: the block that thread was filling goes with the last of them.
+TEST(Threads, NodesOfAnEndedThreadReleasedOnTwoThreads) {
+    for (int round = 0; round < 50; round++) {
+        XMLNode docs[2];
+        std::thread maker([&] {
+            for (int side = 0; side < 2; side++) {
+                docs[side] = XMLNode::createXMLTopNode("d");
+                for (int i = 0; i < 30; i++) docs[side].addChild("n").addAttribute("i", "v");
+            }
+            // Moves across, so that each document holds nodes of the other's
+            // making too.
+            docs[0].addChild(docs[1].getChildNode(0));
+            docs[1].addChild(docs[0].getChildNode(0));
+        });
+        maker.join();
+        runTogether(2, [&](int side) {
+            EXPECT_EQ(docs[side].nChildNode(), 30);
+            docs[side] = XMLNode();
+        });
+    }
+}
+
 }  // namespace
