@@ -124,6 +124,11 @@ void publishUses(NodeBlock* b, long uses) {
 // moves the block's cursor.
 thread_local NodeBlock* adderBlock = nullptr;
 thread_local long adderUses = 0;
+// Set once the thread's adder block was let go at the thread's end: adders
+// called after that (from the destructors of other thread-local or static
+// objects) give each record a block of its own, since no later retirement
+// would publish a new adder block's count and it would never be freed.
+thread_local bool adderThreadEnded = false;
 
 // Lets this thread's adder block go: it is freed with its last record.
 void retireAdderBlock() {
@@ -136,7 +141,10 @@ void retireAdderBlock() {
 
 // Retires the thread's adder block when the thread ends.
 struct AdderBlockRetirer {
-    ~AdderBlockRetirer() { retireAdderBlock(); }
+    ~AdderBlockRetirer() {
+        retireAdderBlock();
+        adderThreadEnded = true;
+    }
 };
 
 // `bytes` at the cursor of the block `b` (aligned for pointers when
@@ -199,8 +207,9 @@ char* takeRoom(const NodeData* d, size_t bytes, bool aligned) {
 
 NodeData* newAdderRecord(char isDeclaration, const char* name) {
     const size_t nameBytes = std::strlen(name) + 1;
-    if (nameBytes > kLargestAdderRoom) {
-        // A long name: the record and its name in a block of their own.
+    if (nameBytes > kLargestAdderRoom || adderThreadEnded) {
+        // A long name, or a thread past its end: the record and its name in
+        // a block of their own.
         if (nameBytes > SIZE_MAX - kBlockHeader - sizeof(NodeData)) return nullptr;
         const size_t size = kBlockHeader + sizeof(NodeData) + nameBytes;
         char* raw = static_cast<char*>(std::malloc(size));
