@@ -15,6 +15,9 @@
 //                  library's output looks like;
 //   copy+release   the document's size over the time of a deep copy of the
 //   MB/s           parsed tree and the release of the copy (ours only);
+//   page faults    the median number of page faults of one parse + release
+//                  and of one copy + release (ours): the pages touched fresh
+//                  from the system, which cost time whatever the code does;
 //   peak memory    the peak of heap bytes in use during one parse (usable size
 //                  of every live block, counted by the malloc wrappers of
 //                  alloc_count.cpp, which see every library in the process
@@ -48,6 +51,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <sys/resource.h>
 #include <string>
 #include <vector>
 
@@ -73,6 +77,8 @@ struct Result {
     double totalSeconds = -1;  // parse and release together
     double writeSeconds = -1;  // negative: no writer
     double copySeconds = -1;   // negative: no copy
+    double parseFaults = -1;   // page faults of one parse + release (median)
+    double copyFaults = -1;    // page faults of one copy + release (median)
     double peakBytes = -1;
     double allocations = -1;
     double allocSeconds = -1;
@@ -85,6 +91,15 @@ double now() {
     timespec t;
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Page faults of the process so far (minor and major): a fault is paid for
+// each page of memory a library touches first, so this tells how much of a
+// run's time went to memory fresh from the system.
+double pageFaults() {
+    rusage u;
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_minflt + u.ru_majflt);
 }
 
 double median(std::vector<double> v) {
@@ -118,8 +133,9 @@ Result measure(const Engine& e, const std::string& text, const Options& o) {
     if (o.parse) {
         // Each run parses, then releases, so every parse after the first
         // meets the heap as the previous release left it.
-        std::vector<double> parses, releases, totals;
+        std::vector<double> parses, releases, totals, faults;
         for (int i = 0; i < o.runs; i++) {
+            const double f0 = pageFaults();
             double t0 = now();
             void* tree = e.parse(data, size);
             double t1 = now();
@@ -129,7 +145,9 @@ Result measure(const Engine& e, const std::string& text, const Options& o) {
             parses.push_back(t1 - t0);
             releases.push_back(t2 - t1);
             totals.push_back(t2 - t0);
+            faults.push_back(pageFaults() - f0);
         }
+        r.parseFaults = median(faults);
         r.parseSeconds = median(parses);
         r.releaseSeconds = median(releases);
         r.totalSeconds = median(totals);
@@ -167,7 +185,7 @@ Result measure(const Engine& e, const std::string& text, const Options& o) {
             r.parsed = false;
             return r;
         }
-        std::vector<double> writes, copies;
+        std::vector<double> writes, copies, faults;
         for (int i = 0; o.write && e.write && i < o.runs; i++) {
             size_t length = 0;
             double t0 = now();
@@ -178,11 +196,14 @@ Result measure(const Engine& e, const std::string& text, const Options& o) {
             writes.push_back(t1 - t0);
         }
         for (int i = 0; copying && i < o.runs; i++) {
+            const double f0 = pageFaults();
             double t0 = now();
             void* c = e.copy(tree);
             e.release(c);
             copies.push_back(now() - t0);
+            faults.push_back(pageFaults() - f0);
         }
+        if (copying) r.copyFaults = median(faults);
         r.writeSeconds = median(writes);
         r.copySeconds = median(copies);
         e.release(tree);
@@ -301,16 +322,17 @@ int main(int argc, char** argv) {
         std::printf("\n### %s (%.1f MB)\n\n", name, mb);
         std::printf(
             "| library | parse+release MB/s | parse MB/s | release MB/s | write MB/s "
-            "| copy+release MB/s | peak memory of a parse (x input) "
+            "| copy+release MB/s | page faults: parse+release, copy+release "
+            "| peak memory of a parse (x input) "
             "| allocations per parse | allocation floor MB/s "
             "| ours / this: parse+release | ours / this: write |\n");
-        std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+        std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
         const Result& ours = results[0];
         const bool compare = haveOurs && ours.parsed;
         for (size_t i = 0; i < engines.size(); i++) {
             const Result& r = results[i];
             if (!r.parsed) {
-                std::printf("| %s | failed to parse | | | | | | | | | |\n", engines[i].name);
+                std::printf("| %s | failed to parse | | | | | | | | | | |\n", engines[i].name);
                 failures++;
                 continue;
             }
@@ -319,12 +341,14 @@ int main(int argc, char** argv) {
                 ratioTotal = r.totalSeconds / ours.totalSeconds;
             if (compare && i > 0 && r.writeSeconds > 0 && ours.writeSeconds > 0)
                 ratioWrite = r.writeSeconds / ours.writeSeconds;
-            std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n",
+            std::string faults = cell(r.parseFaults, "%.0f");
+            if (r.copyFaults >= 0) faults += ", " + cell(r.copyFaults, "%.0f");
+            std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n",
                         engines[i].name, cell(mbps(mb, r.totalSeconds), "%.0f").c_str(),
                         cell(mbps(mb, r.parseSeconds), "%.0f").c_str(),
                         cell(mbps(mb, r.releaseSeconds), "%.0f").c_str(),
                         cell(mbps(mb, r.writeSeconds), "%.0f").c_str(),
-                        cell(mbps(mb, r.copySeconds), "%.0f").c_str(),
+                        cell(mbps(mb, r.copySeconds), "%.0f").c_str(), faults.c_str(),
                         cell(r.peakBytes < 0 ? -1 : r.peakBytes / text.size(), "%.2f").c_str(),
                         cell(r.allocations, "%.0f").c_str(),
                         cell(mbps(mb, r.allocSeconds), "%.0f").c_str(),
@@ -334,9 +358,12 @@ int main(int argc, char** argv) {
             auto speed = [&](double seconds) { return cell(mbps(mb, seconds), "%.0f MB/s"); };
             if (i == 0) {
                 if (ours.copySeconds > 0 && ours.totalSeconds > 0)
-                    targets.push_back(Target{"copy+release vs our parse+release", name,
-                                             speed(ours.copySeconds), speed(ours.totalSeconds), "",
-                                             ours.totalSeconds / ours.copySeconds, 1.0, false});
+                    targets.push_back(Target{
+                        "copy+release vs our parse+release", name, speed(ours.copySeconds),
+                        speed(ours.totalSeconds),
+                        "page faults per run: copy+release " + cell(ours.copyFaults, "%.0f") +
+                            ", parse+release " + cell(ours.parseFaults, "%.0f"),
+                        ours.totalSeconds / ours.copySeconds, 1.0, false});
                 continue;
             }
             const std::string peer = engines[i].name;
