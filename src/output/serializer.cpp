@@ -93,9 +93,33 @@ struct CountingSink {
         bool reserveEscaped(size_t, const char*, size_t) { return true; }
         void put(const char*, size_t k) { n += k; }
         void put(char) { n++; }
-        void escaped(const char* s, size_t k) { n += escapeKnownLength<false>(sink.classes, s, k, nullptr); }
+        void escaped(const char* s, size_t k) {
+            n += escapeKnownLength<false>(sink.classes, s, k, nullptr);
+        }
         void dropLast() { n--; }
     };
+};
+
+// The calls of a tag (see startNode), written through a local position that
+// is stored back into the sink when the span closes: a write through a char
+// pointer may alias the sink, so a position kept only in the sink would be
+// reloaded after every piece.
+template <class Sink>
+struct WritingSpan {
+    Sink& sink;
+    char* p;
+    explicit WritingSpan(Sink& s) : sink(s), p(s.out + s.length) {}
+    WritingSpan(const WritingSpan&) = delete;
+    WritingSpan& operator=(const WritingSpan&) = delete;
+    ~WritingSpan() { close(); }
+    void close() { sink.length = static_cast<size_t>(p - sink.out); }
+    void put(const char* s, size_t k) {
+        copyBytes(p, s, k);
+        p += k;
+    }
+    void put(char c) { *p++ = c; }
+    void escaped(const char* s, size_t k) { p += escapeKnownLength<true>(sink.classes, s, k, p); }
+    void dropLast() { p--; }
 };
 
 // Writes into a buffer already known to be large enough.
@@ -124,25 +148,11 @@ struct FixedSink {
     void dropLast() { length--; }
     bool stopped() const { return false; }
 
-    // The calls of a tag, written through a local position that is stored
-    // back on close: a write through a char pointer may alias the sink, so
-    // a position kept in the sink would be reloaded after every write.
-    struct Span {
-        FixedSink& sink;
-        char* p;
-        explicit Span(FixedSink& s) : sink(s), p(s.out + s.length) {}
-        Span(const Span&) = delete;
-        Span& operator=(const Span&) = delete;
-        ~Span() { sink.length = static_cast<size_t>(p - sink.out); }
+    // A tag's writes go through a local position (see WritingSpan).
+    struct Span : WritingSpan<FixedSink> {
+        explicit Span(FixedSink& s) : WritingSpan<FixedSink>(s) {}
         bool reserve(size_t) { return true; }
         bool reserveEscaped(size_t, const char*, size_t) { return true; }
-        void put(const char* s, size_t k) {
-            copyBytes(p, s, k);
-            p += k;
-        }
-        void put(char c) { *p++ = c; }
-        void escaped(const char* s, size_t k) { p += escapeKnownLength<true>(sink.classes, s, k, p); }
-        void dropLast() { p--; }
     };
 };
 
@@ -261,32 +271,19 @@ struct GrowingSink {
         return false;
     }
 
-    // The calls of a tag, written through a local position and end of room
-    // (see FixedSink::Span), stored back before the block may move and on
-    // close.
-    struct Span {
-        GrowingSink& sink;
-        char* p;
+    // A tag's writes go through a local position (see WritingSpan) and a
+    // local end of room, both stored back before the block may move.
+    struct Span : WritingSpan<GrowingSink> {
         char* limit;
-        explicit Span(GrowingSink& s) : sink(s), p(s.out + s.length), limit(s.out + s.capacity) {}
-        Span(const Span&) = delete;
-        Span& operator=(const Span&) = delete;
-        ~Span() { sink.length = static_cast<size_t>(p - sink.out); }
+        explicit Span(GrowingSink& s) : WritingSpan<GrowingSink>(s), limit(s.out + s.capacity) {}
         bool reserve(size_t n) { return static_cast<size_t>(limit - p) > n || regrow(n); }
         bool reserveEscaped(size_t fixed, const char* s, size_t n) {
             if (n <= shortString && static_cast<size_t>(limit - p) > fixed + n * sink.longestEntity)
                 return true;
             return reserve(fixed + escapeKnownLength<false>(sink.classes, s, n, nullptr));
         }
-        void put(const char* s, size_t k) {
-            copyBytes(p, s, k);
-            p += k;
-        }
-        void put(char c) { *p++ = c; }
-        void escaped(const char* s, size_t k) { p += escapeKnownLength<true>(sink.classes, s, k, p); }
-        void dropLast() { p--; }
         bool regrow(size_t n) {
-            sink.length = static_cast<size_t>(p - sink.out);
+            close();
             const bool ok = sink.grow(n);
             p = sink.out + sink.length;
             limit = sink.out + sink.capacity;
