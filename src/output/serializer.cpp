@@ -80,6 +80,46 @@ struct CountingSink {
     }
     void dropLast() { length--; }
     bool stopped() const { return length > static_cast<uint64_t>(INT_MAX); }
+
+    // The calls of a tag, counted in a local total that is added on close.
+    struct Span {
+        CountingSink& sink;
+        uint64_t n = 0;
+        explicit Span(CountingSink& s) : sink(s) {}
+        Span(const Span&) = delete;
+        Span& operator=(const Span&) = delete;
+        ~Span() { sink.length += n; }
+        bool reserve(size_t) { return true; }
+        bool reserveEscaped(size_t, const char*, size_t) { return true; }
+        void put(const char*, size_t k) { n += k; }
+        void put(char) { n++; }
+        void escaped(const char* s, size_t k) {
+            n += escapeKnownLength<false>(sink.classes, s, k, nullptr);
+        }
+        void dropLast() { n--; }
+    };
+};
+
+// The calls of a tag (see startNode), written through a local position that
+// is stored back into the sink when the span closes: a write through a char
+// pointer may alias the sink, so a position kept only in the sink would be
+// reloaded after every piece.
+template <class Sink>
+struct WritingSpan {
+    Sink& sink;
+    char* p;
+    explicit WritingSpan(Sink& s) : sink(s), p(s.out + s.length) {}
+    WritingSpan(const WritingSpan&) = delete;
+    WritingSpan& operator=(const WritingSpan&) = delete;
+    ~WritingSpan() { close(); }
+    void close() { sink.length = static_cast<size_t>(p - sink.out); }
+    void put(const char* s, size_t k) {
+        copyBytes(p, s, k);
+        p += k;
+    }
+    void put(char c) { *p++ = c; }
+    void escaped(const char* s, size_t k) { p += escapeKnownLength<true>(sink.classes, s, k, p); }
+    void dropLast() { p--; }
 };
 
 // Writes into a buffer already known to be large enough.
@@ -107,6 +147,13 @@ struct FixedSink {
     }
     void dropLast() { length--; }
     bool stopped() const { return false; }
+
+    // A tag's writes go through a local position (see WritingSpan).
+    struct Span : WritingSpan<FixedSink> {
+        explicit Span(FixedSink& s) : WritingSpan<FixedSink>(s) {}
+        bool reserve(size_t) { return true; }
+        bool reserveEscaped(size_t, const char*, size_t) { return true; }
+    };
 };
 
 template <class Sink>
@@ -224,6 +271,26 @@ struct GrowingSink {
         return false;
     }
 
+    // A tag's writes go through a local position (see WritingSpan) and a
+    // local end of room, both stored back before the block may move.
+    struct Span : WritingSpan<GrowingSink> {
+        char* limit;
+        explicit Span(GrowingSink& s) : WritingSpan<GrowingSink>(s), limit(s.out + s.capacity) {}
+        bool reserve(size_t n) { return static_cast<size_t>(limit - p) > n || regrow(n); }
+        bool reserveEscaped(size_t fixed, const char* s, size_t n) {
+            if (n <= shortString && static_cast<size_t>(limit - p) > fixed + n * sink.longestEntity)
+                return true;
+            return reserve(fixed + escapeKnownLength<false>(sink.classes, s, n, nullptr));
+        }
+        bool regrow(size_t n) {
+            close();
+            const bool ok = sink.grow(n);
+            p = sink.out + sink.length;
+            limit = sink.out + sink.capacity;
+            return ok;
+        }
+    };
+
     static size_t longestEntityLength() {
         size_t longest = 1;
         for (int row = 0; XMLEntities[row].entity; row++)
@@ -282,31 +349,32 @@ void startNode(Sink& sink, WriteFrame* f, NodeData* d, int level) {
     const size_t nameLength = std::strlen(d->name);
     f->nameLength = nameLength;
     sink.tabs(level >= 0 ? level : 0);
+    typename Sink::Span o(sink);
     // Each piece is written once the sink has room for it; when it has none
     // (memory ran out), the sink has stopped and the rest is passed over.
-    if (!sink.reserve(nameLength + (declaration ? 3 : 2))) return;
-    sink.put('<');
-    if (declaration) sink.put('?');
-    sink.put(d->name, nameLength);
-    sink.put(' ');
+    if (!o.reserve(nameLength + (declaration ? 3 : 2))) return;
+    o.put('<');
+    if (declaration) o.put('?');
+    o.put(d->name, nameLength);
+    o.put(' ');
     for (int i = 0; i < d->attributeCount; i++) {
         const XMLAttribute& a = d->attributes[i];
         if (!a.name || !a.name[0]) continue;
         const size_t n = std::strlen(a.name);
         if (!a.value) {
-            if (!sink.reserve(n + 1)) return;
-            sink.put(a.name, n);
-            sink.put(' ');
+            if (!o.reserve(n + 1)) return;
+            o.put(a.name, n);
+            o.put(' ');
             continue;
         }
         const size_t v = std::strlen(a.value);
-        if (!sink.reserveEscaped(n + 4, a.value, v)) return;
-        sink.put(a.name, n);
-        sink.put("=\"", 2);
-        sink.escaped(a.value, v);
-        sink.put("\" ", 2);
+        if (!o.reserveEscaped(n + 4, a.value, v)) return;
+        o.put(a.name, n);
+        o.put("=\"", 2);
+        o.escaped(a.value, v);
+        o.put("\" ", 2);
     }
-    sink.dropLast();  // the last space gives way to the tag's end
+    o.dropLast();  // the last space gives way to the tag's end
     const char* end;
     size_t endLength;
     if (declaration) {
@@ -319,7 +387,7 @@ void startNode(Sink& sink, WriteFrame* f, NodeData* d, int level) {
         end = "/>\n";
         endLength = e != -1 ? 3 : 2;
     }
-    if (sink.reserve(endLength)) sink.put(end, endLength);
+    if (o.reserve(endLength)) o.put(end, endLength);
 }
 
 template <class Sink>
@@ -357,11 +425,12 @@ void endNode(Sink& sink, const WriteFrame& f) {
     const NodeData* d = f.d;
     if (!f.nameLength || d->declarationFlag || orderCount(d) == 0) return;
     sink.tabs(f.effective);
-    if (!sink.reserve(f.nameLength + (f.effective != -1 ? 4 : 3))) return;
-    sink.put("</", 2);
-    sink.put(d->name, f.nameLength);
-    sink.put('>');
-    if (f.effective != -1) sink.put('\n');
+    typename Sink::Span o(sink);
+    if (!o.reserve(f.nameLength + (f.effective != -1 ? 4 : 3))) return;
+    o.put("</", 2);
+    o.put(d->name, f.nameLength);
+    o.put('>');
+    if (f.effective != -1) o.put('\n');
 }
 
 // What the writer does at each step of the tree walk (model/walk.h): the
