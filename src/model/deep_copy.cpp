@@ -8,17 +8,37 @@ using namespace xml_internal;
 
 namespace {
 
-size_t stringBytes(const char* s) { return s ? std::strlen(s) + 1 : 0; }
+// The strings of one node in the order they go into its chunk (name,
+// attribute names and values, texts, clear tags), each measured once: the
+// sizes are kept for a node of up to kLocal strings; those of a node with
+// more are measured again when copied.
+class StringSizes {
+public:
+    explicit StringSizes(size_t strings) : keep_(strings <= kLocal) {}
+    // The bytes `s` (which may be null) takes with its terminator.
+    size_t measure(const char* s) {
+        const size_t n = s ? std::strlen(s) + 1 : 0;
+        if (keep_) *put_++ = n;
+        return n;
+    }
+    // Copies the next string, `s`, to `*at`, moving `*at` past the copy.
+    const char* copy(const char* s, char** at) {
+        const size_t kept = keep_ ? *get_++ : 0;
+        if (!s) return nullptr;
+        const size_t n = keep_ ? kept : std::strlen(s) + 1;
+        char* p = *at;
+        std::memcpy(p, s, n);
+        *at = p + n;
+        return p;
+    }
 
-// Copies `s` (which may be null) to `*at`, moving `*at` past the copy.
-const char* copyString(const char* s, char** at) {
-    if (!s) return nullptr;
-    const size_t n = std::strlen(s) + 1;
-    char* p = *at;
-    std::memcpy(p, s, n);
-    *at = p + n;
-    return p;
-}
+private:
+    static constexpr size_t kLocal = 128;
+    const bool keep_;
+    size_t sizes_[kLocal];
+    size_t* put_ = sizes_;
+    const size_t* get_ = sizes_;
+};
 
 // The copies finished so far whose parent is not finished yet, in document
 // order: the children of a node are the last ones when the node is left.
@@ -52,12 +72,19 @@ struct CopyStack {
 // are the last `s->childCount` entries of `stack`) as one chunk.  Null when
 // memory runs out.
 NodeData* finishCopy(const NodeData* s, CopyStack& stack, BlockBuilder& blocks) {
-    size_t bytes = stringBytes(s->name);
-    for (int i = 0; i < s->attributeCount; i++)
-        bytes += stringBytes(s->attributes[i].name) + stringBytes(s->attributes[i].value);
-    for (int i = 0; i < s->textCount; i++) bytes += stringBytes(s->texts[i]);
-    for (int i = 0; i < s->clearCount; i++) bytes += stringBytes(s->clears[i].value);
+    // Texts and clear tags are copied only with an order array.
     const bool hasOrder = s->order && orderCount(s) > 0;
+    StringSizes sizes(1 + 2 * static_cast<size_t>(s->attributeCount) +
+                      (hasOrder ? static_cast<size_t>(s->textCount) + s->clearCount : 0));
+    size_t bytes = sizes.measure(s->name);
+    for (int i = 0; i < s->attributeCount; i++) {
+        bytes += sizes.measure(s->attributes[i].name);
+        bytes += sizes.measure(s->attributes[i].value);
+    }
+    if (hasOrder) {
+        for (int i = 0; i < s->textCount; i++) bytes += sizes.measure(s->texts[i]);
+        for (int i = 0; i < s->clearCount; i++) bytes += sizes.measure(s->clears[i].value);
+    }
     const ChunkLayout layout(s->childCount, s->attributeCount, hasOrder ? s->textCount : 0,
                              hasOrder ? s->clearCount : 0, bytes);
     NodeBlock* block;
@@ -69,12 +96,12 @@ NodeData* finishCopy(const NodeData* s, CopyStack& stack, BlockBuilder& blocks) 
     d->referenceCount = 1;
     d->block = block;
     char* str = base + layout.strings;
-    d->name = const_cast<char*>(copyString(s->name, &str));
+    d->name = const_cast<char*>(sizes.copy(s->name, &str));
     if (s->attributeCount > 0) {
         d->attributes = reinterpret_cast<XMLAttribute*>(base + layout.attributes);
         for (int i = 0; i < s->attributeCount; i++) {
-            d->attributes[i].name = copyString(s->attributes[i].name, &str);
-            d->attributes[i].value = copyString(s->attributes[i].value, &str);
+            d->attributes[i].name = sizes.copy(s->attributes[i].name, &str);
+            d->attributes[i].value = sizes.copy(s->attributes[i].value, &str);
         }
         d->attributeCount = s->attributeCount;
     }
@@ -86,13 +113,13 @@ NodeData* finishCopy(const NodeData* s, CopyStack& stack, BlockBuilder& blocks) 
         if (s->textCount > 0) {
             d->texts = reinterpret_cast<char**>(base + layout.texts);
             for (int i = 0; i < s->textCount; i++)
-                d->texts[i] = const_cast<char*>(copyString(s->texts[i], &str));
+                d->texts[i] = const_cast<char*>(sizes.copy(s->texts[i], &str));
             d->textCount = s->textCount;
         }
         if (s->clearCount > 0) {
             d->clears = reinterpret_cast<XMLClear*>(base + layout.clears);
             for (int i = 0; i < s->clearCount; i++) {
-                d->clears[i].value = copyString(s->clears[i].value, &str);
+                d->clears[i].value = sizes.copy(s->clears[i].value, &str);
                 d->clears[i].openTag = s->clears[i].openTag;
                 d->clears[i].closeTag = s->clears[i].closeTag;
             }

@@ -251,25 +251,52 @@ void trimNodeString(const NodeData* d, char** s, size_t size) {
     if (trimmed) *s = trimmed;
 }
 
-void freeContent(NodeData* d) {
-    if (d->block) {
-        // Only what lies outside the block is freed.
-        for (int i = 0; i < d->textCount; i++) freeNodeString(d, d->texts[i]);
-        for (int i = 0; i < d->clearCount; i++) freeNodeString(d, d->clears[i].value);
-        for (int i = 0; i < d->attributeCount; i++) {
-            freeNodeString(d, d->attributes[i].name);
-            freeNodeString(d, d->attributes[i].value);
-        }
-        freeNodeString(d, d->name);
-    } else {
-        for (int i = 0; i < d->textCount; i++) std::free(d->texts[i]);
-        for (int i = 0; i < d->clearCount; i++) freeOwned(d->clears[i].value);
-        for (int i = 0; i < d->attributeCount; i++) {
-            freeOwned(d->attributes[i].name);
-            freeOwned(d->attributes[i].value);
-        }
-        std::free(d->name);
+namespace {
+
+// The bytes of a block, tested with one comparison.
+struct BlockRange {
+    explicit BlockRange(const NodeBlock* b)
+        : start(reinterpret_cast<uintptr_t>(b)),
+          size(reinterpret_cast<uintptr_t>(b->end) - reinterpret_cast<uintptr_t>(b)) {}
+    // Frees `s` (which may be null) unless the block holds it.
+    void freeOutside(const char* s) const {
+        if (reinterpret_cast<uintptr_t>(s) - start >= size && s) std::free(const_cast<char*>(s));
     }
+    // Frees the heap array `a` (which may be null) unless the block holds it.
+    void freeArrayOutside(void* a) const {
+        if (reinterpret_cast<uintptr_t>(a) - start >= size && a) std::free(headerOf(a));
+    }
+    uintptr_t start, size;
+};
+
+}  // namespace
+
+void freeContent(NodeData* d) {
+    if (const NodeBlock* b = d->block) {
+        // Only what lies outside the block is freed.  The block's bounds are
+        // read once: freeing a string never moves them.
+        const BlockRange in(b);
+        for (int i = 0; i < d->textCount; i++) in.freeOutside(d->texts[i]);
+        for (int i = 0; i < d->clearCount; i++) in.freeOutside(d->clears[i].value);
+        for (int i = 0; i < d->attributeCount; i++) {
+            in.freeOutside(d->attributes[i].name);
+            in.freeOutside(d->attributes[i].value);
+        }
+        in.freeOutside(d->name);
+        in.freeArrayOutside(d->children);
+        in.freeArrayOutside(d->texts);
+        in.freeArrayOutside(d->clears);
+        in.freeArrayOutside(d->attributes);
+        in.freeArrayOutside(d->order);
+        return;
+    }
+    for (int i = 0; i < d->textCount; i++) std::free(d->texts[i]);
+    for (int i = 0; i < d->clearCount; i++) freeOwned(d->clears[i].value);
+    for (int i = 0; i < d->attributeCount; i++) {
+        freeOwned(d->attributes[i].name);
+        freeOwned(d->attributes[i].value);
+    }
+    std::free(d->name);
     arrayFree(d, d->children);
     arrayFree(d, d->texts);
     arrayFree(d, d->clears);
