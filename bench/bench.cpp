@@ -15,8 +15,8 @@
 //                  library's output looks like;
 //   copy+release   the document's size over the time of a deep copy of the
 //   MB/s           parsed tree and the release of the copy (ours only);
-//   page faults    the median number of page faults of one parse + release
-//                  and of one copy + release (ours): the pages touched fresh
+//   page faults    the median number of page faults of one parse + release,
+//                  of one write and of one copy + release (ours): the pages touched fresh
 //                  from the system, which cost time whatever the code does;
 //   peak memory    the peak of heap bytes in use during one parse (usable size
 //                  of every live block, counted by the malloc wrappers of
@@ -79,6 +79,7 @@ struct Result {
     double copySeconds = -1;   // negative: no copy
     double parseFaults = -1;   // page faults of one parse + release (median)
     double copyFaults = -1;    // page faults of one copy + release (median)
+    double writeFaults = -1;   // page faults of one write (median)
     double peakBytes = -1;
     double allocations = -1;
     double allocSeconds = -1;
@@ -185,13 +186,15 @@ Result measure(const Engine& e, const std::string& text, const Options& o) {
             r.parsed = false;
             return r;
         }
-        std::vector<double> writes, copies, faults;
+        std::vector<double> writes, copies, faults, writeFaults;
         for (int i = 0; o.write && e.write && i < o.runs; i++) {
             size_t length = 0;
+            const double f0 = pageFaults();
             double t0 = now();
             void* out = e.write(tree, &length);
             double t1 = now();
             if (!out) break;
+            writeFaults.push_back(pageFaults() - f0);
             e.releaseOutput(out);
             writes.push_back(t1 - t0);
         }
@@ -204,6 +207,7 @@ Result measure(const Engine& e, const std::string& text, const Options& o) {
             faults.push_back(pageFaults() - f0);
         }
         if (copying) r.copyFaults = median(faults);
+        if (!writeFaults.empty()) r.writeFaults = median(writeFaults);
         r.writeSeconds = median(writes);
         r.copySeconds = median(copies);
         e.release(tree);
@@ -322,7 +326,7 @@ int main(int argc, char** argv) {
         std::printf("\n### %s (%.1f MB)\n\n", name, mb);
         std::printf(
             "| library | parse+release MB/s | parse MB/s | release MB/s | write MB/s "
-            "| copy+release MB/s | page faults: parse+release, copy+release "
+            "| copy+release MB/s | page faults: parse+release, write, copy+release "
             "| peak memory of a parse (x input) "
             "| allocations per parse | allocation floor MB/s "
             "| ours / this: parse+release | ours / this: write |\n");
@@ -342,6 +346,7 @@ int main(int argc, char** argv) {
             if (compare && i > 0 && r.writeSeconds > 0 && ours.writeSeconds > 0)
                 ratioWrite = r.writeSeconds / ours.writeSeconds;
             std::string faults = cell(r.parseFaults, "%.0f");
+            if (r.writeFaults >= 0) faults += ", " + cell(r.writeFaults, "%.0f");
             if (r.copyFaults >= 0) faults += ", " + cell(r.copyFaults, "%.0f");
             std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n",
                         engines[i].name, cell(mbps(mb, r.totalSeconds), "%.0f").c_str(),

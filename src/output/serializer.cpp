@@ -167,7 +167,22 @@ int64_t walk(Sink& sink, NodeData* root, int level, WriteFrameStack& stack);
 // pass INT_MAX bytes (a deep tree's TABs grow with the square of its depth)
 // is refused by that count instead of being written up to the limit first.
 struct GrowingSink {
-    static const size_t firstCapacity = 1024;
+    // Block sizes are a power of two less an allowance for the allocator's
+    // own header, so that a block and its header together fill a
+    // power-of-two span: allocators keep such spans in their pools, where a
+    // block a few bytes larger may be mapped fresh from the system (and
+    // every page of it touched anew) each time.
+    static const size_t headerAllowance = 64;
+    static const size_t firstCapacity = 1024 - headerAllowance;
+    // The block doubles up to 1 MB, then grows by half: the blocks it has
+    // left behind then soon add up to more than the next one, so a heap can
+    // place the next block where the earlier ones were instead of taking
+    // fresh memory from the system (whose pages cost a fault each on their
+    // first write).
+    static size_t nextCapacity(size_t capacity) {
+        const size_t span = capacity + headerAllowance;
+        return (span < (size_t(1) << 20) ? 2 * span : span / 2 * 3) - headerAllowance;
+    }
     static const size_t countAbove = size_t(64) << 20;
     // Strings up to this length are escaped straight into the block when it
     // has room for their longest possible escaped form; longer ones are
@@ -256,7 +271,7 @@ struct GrowingSink {
             grown = static_cast<size_t>(total) + 1;
             if (grown < needed) return fail();
         } else {
-            grown = capacity ? capacity * 2 : firstCapacity;
+            grown = capacity ? nextCapacity(capacity) : firstCapacity;
             if (grown < needed) grown = needed;
         }
         char* block = static_cast<char*>(std::realloc(out, grown));
