@@ -24,29 +24,6 @@ const unsigned char* activeEscapeClasses();
 // The characters that XMLEntities replaces, as a zero-terminated set.
 const char* escapedCharacters();
 
-// Copies n bytes: pieces of up to 16 bytes (names, short values) with two
-// overlapping word copies in line instead of a call, reading and writing
-// only the n bytes themselves.
-inline void copyBytes(char* out, const char* s, size_t n) {
-    if (n >= 8 && n <= 16) {
-        uint64_t a, b;
-        std::memcpy(&a, s, 8);
-        std::memcpy(&b, s + n - 8, 8);
-        std::memcpy(out, &a, 8);
-        std::memcpy(out + n - 8, &b, 8);
-    } else if (n >= 4 && n < 8) {
-        uint32_t a, b;
-        std::memcpy(&a, s, 4);
-        std::memcpy(&b, s + n - 4, 4);
-        std::memcpy(out, &a, 4);
-        std::memcpy(out + n - 4, &b, 4);
-    } else if (n < 4) {
-        for (size_t i = 0; i < n; i++) out[i] = s[i];
-    } else {
-        std::memcpy(out, s, n);
-    }
-}
-
 // The first byte at or after `p` and before `end` that XMLEntities replaces
 // (it may still be a trail byte of a multibyte character), or `end`.  Only
 // the bytes before `end` are read: sixteen at a time while that many remain.

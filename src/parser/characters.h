@@ -114,6 +114,56 @@ inline int firstFlaggedByte(uint64_t marks) {
 #endif
 }
 
+// Copies n bytes: pieces of up to 16 bytes (names, short values) with two
+// overlapping word copies in line instead of a call, reading and writing
+// only the n bytes themselves.
+inline void copyBytes(char* out, const char* s, size_t n) {
+    if (n >= 8 && n <= 16) {
+        uint64_t a, b;
+        std::memcpy(&a, s, 8);
+        std::memcpy(&b, s + n - 8, 8);
+        std::memcpy(out, &a, 8);
+        std::memcpy(out + n - 8, &b, 8);
+    } else if (n >= 4 && n < 8) {
+        uint32_t a, b;
+        std::memcpy(&a, s, 4);
+        std::memcpy(&b, s + n - 4, 4);
+        std::memcpy(out, &a, 4);
+        std::memcpy(out + n - 4, &b, 4);
+    } else if (n < 4) {
+        for (size_t i = 0; i < n; i++) out[i] = s[i];
+    } else {
+        std::memcpy(out, s, n);
+    }
+}
+
+// Whether the n bytes at a and at b are the same, reading only those bytes:
+// up to 16 with two overlapping word loads from each, like copyBytes.
+inline bool sameBytes(const char* a, const char* b, size_t n) {
+    if (n >= 8 && n <= 16) {
+        uint64_t a0, a1, b0, b1;
+        std::memcpy(&a0, a, 8);
+        std::memcpy(&a1, a + n - 8, 8);
+        std::memcpy(&b0, b, 8);
+        std::memcpy(&b1, b + n - 8, 8);
+        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+    }
+    if (n >= 4 && n < 8) {
+        uint32_t a0, a1, b0, b1;
+        std::memcpy(&a0, a, 4);
+        std::memcpy(&a1, a + n - 4, 4);
+        std::memcpy(&b0, b, 4);
+        std::memcpy(&b1, b + n - 4, 4);
+        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+    }
+    if (n < 4) {
+        for (size_t i = 0; i < n; i++)
+            if (a[i] != b[i]) return false;
+        return true;
+    }
+    return std::memcmp(a, b, n) == 0;
+}
+
 // Steps from the first byte of a character to the first byte of the next one
 // with the character-length table `table`.  Stays on a zero byte, and stops
 // on a zero byte met among the bytes a multibyte lead byte claims, so no

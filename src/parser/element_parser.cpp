@@ -31,8 +31,15 @@ struct Stack {
     Stack(const Stack&) = delete;
     Stack& operator=(const Stack&) = delete;
     ~Stack() { std::free(items); }
-    bool reserve(size_t n) {
-        if (n <= room) return true;
+    bool reserve(size_t n) { return n <= room || grow(n); }
+    bool push(const T& v) {
+        if (count == room && !grow(count + 1)) return false;
+        items[count++] = v;
+        return true;
+    }
+
+private:
+    [[gnu::noinline]] bool grow(size_t n) {
         size_t grown = room ? 2 * room : 16;
         if (grown < n) grown = n;
         if (grown > SIZE_MAX / sizeof(T)) return false;
@@ -40,11 +47,6 @@ struct Stack {
         if (!p) return false;
         items = static_cast<T*>(p);
         room = grown;
-        return true;
-    }
-    bool push(const T& v) {
-        if (count == room && !reserve(count + 1)) return false;
-        items[count++] = v;
         return true;
     }
 };
@@ -109,6 +111,16 @@ public:
         return equalIgnoringAsciiCase(name + i, text + i, f.nameLength - i) &&
                endsTagName(text[f.nameLength]);
     }
+    // nameMatches for an end tag whose name, `length` bytes at `text`, is
+    // known: a name of that length is compared whole first.
+    bool endNameMatches(size_t level, const char* text, size_t length) const {
+        if (level > 0) {
+            const Frame& f = frames_.items[level];
+            if (f.nameLength == length && sameBytes(strings_.items + f.name, text, length))
+                return endsTagName(text[length]);
+        }
+        return nameMatches(level, text);
+    }
     char declarationAt(size_t level) const {
         return level == 0 ? base_->declarationFlag : frames_.items[level].declaration;
     }
@@ -141,7 +153,7 @@ public:
         if (n >= SIZE_MAX - strings_.count - 1 || !strings_.reserve(strings_.count + n + 1))
             return fail();
         *at = strings_.count;
-        std::memcpy(strings_.items + strings_.count, s, n);
+        copyBytes(strings_.items + strings_.count, s, n);
         strings_.count += n;
         strings_.items[strings_.count++] = 0;
         return true;
@@ -158,7 +170,13 @@ public:
         }
         const size_t start = strings_.count;
         size_t decoded;
-        if (!fromXMLTokenTextInto(s, n, x_, reserveString, this, &decoded)) return false;
+        if (static_cast<size_t>(n) < SIZE_MAX - start && strings_.reserve(start + n + 1)) {
+            if (!fromXMLTokenTextInto(s, n, x_, strings_.items + start, &decoded)) return false;
+        } else if (!fromXMLTokenTextInto(s, n, x_, reserveString, this, &decoded)) {
+            // No room for the longest decoding: the decoder checks the
+            // references first, then asks for the exact room.
+            return false;
+        }
         // A reference to character 0 ends the string early: only the string
         // up to it is kept, as a stored string shows it.
         *at = start;
@@ -188,6 +206,14 @@ public:
     bool collectText(const char* end) {
         const char* p = x_->pendingText;
         if (!p) return true;
+        if (p == end) {  // markup right after markup: no text
+            x_->pendingText = nullptr;
+            return true;
+        }
+        return collectTextFrom(p, end);
+    }
+
+    [[gnu::noinline]] bool collectTextFrom(const char* p, const char* end) {
         const int n = keptText(&p, end);
         if (n == 0) {
             x_->pendingText = nullptr;
@@ -271,67 +297,75 @@ public:
         order_.count = f.order;
     }
 
-    // Fills the arrays of `d` at `base` (laid out by `layout`) from the
-    // frame's items, its strings at `str` (the frame's strings copied there).
-    // The node held nothing before, so its order entries are the frame's as
-    // they are.
-    void fill(NodeData* d, char* base, const ChunkLayout& layout, const Frame& f, const char* str) {
-        const int nc = static_cast<int>(children_.count - f.children);
-        const int na = static_cast<int>(attributes_.count - f.attributes);
-        const int nt = static_cast<int>(texts_.count - f.texts);
-        const int nl = static_cast<int>(clears_.count - f.clears);
-        const int no = static_cast<int>(order_.count - f.order);
-        auto at = [&](size_t offset) { return const_cast<char*>(str + (offset - f.strings)); };
-        if (nc) {
-            NodeData** c = reinterpret_cast<NodeData**>(base + layout.children);
-            NodeData* const* from = children_.items + f.children;
-            for (int i = 0; i < nc; i++) {
-                c[i] = from[i];
-                c[i]->parent = d;
-            }
-            d->children = c;
-        }
-        if (na) {
-            XMLAttribute* a = reinterpret_cast<XMLAttribute*>(base + layout.attributes);
-            for (int i = 0; i < na; i++) {
-                const Attribute& s = attributes_.items[f.attributes + i];
-                a[i].name = at(s.name);
-                a[i].value = s.value == kNone ? nullptr : at(s.value);
-            }
-            d->attributes = a;
-        }
-        if (nt) {
-            char** t = reinterpret_cast<char**>(base + layout.texts);
-            for (int i = 0; i < nt; i++) t[i] = at(texts_.items[f.texts + i]);
-            d->texts = t;
-        }
-        if (nl) {
-            XMLClear* c = reinterpret_cast<XMLClear*>(base + layout.clears);
-            for (int i = 0; i < nl; i++) {
-                const Clear& s = clears_.items[f.clears + i];
-                c[i].value = at(s.value);
-                c[i].openTag = s.openTag;
-                c[i].closeTag = s.closeTag;
-            }
-            d->clears = c;
-        }
-        if (no) {
-            int* o = reinterpret_cast<int*>(base + layout.order);
-            const int* from = order_.items + f.order;
-            for (int i = 0; i < no; i++) o[i] = from[i];
-            d->order = o;
-        }
-        d->childCount = nc;
-        d->attributeCount = na;
-        d->textCount = nt;
-        d->clearCount = nl;
+    // How many items of each kind a frame holds, and its string bytes.
+    struct Counts {
+        int children, attributes, texts, clears, order;
+        size_t strings;
+    };
+    Counts countsOf(const Frame& f) const {
+        return Counts{static_cast<int>(children_.count - f.children),
+                      static_cast<int>(attributes_.count - f.attributes),
+                      static_cast<int>(texts_.count - f.texts),
+                      static_cast<int>(clears_.count - f.clears),
+                      static_cast<int>(order_.count - f.order), strings_.count - f.strings};
+    }
+    static ChunkLayout layoutOf(const Counts& n) {
+        return ChunkLayout(n.children, n.attributes, n.texts, n.clears, n.strings);
     }
 
-    ChunkLayout layoutOf(const Frame& f) const {
-        return ChunkLayout(static_cast<int>(children_.count - f.children),
-                           static_cast<int>(attributes_.count - f.attributes),
-                           static_cast<int>(texts_.count - f.texts),
-                           static_cast<int>(clears_.count - f.clears), strings_.count - f.strings);
+    // Fills the arrays of `d` at `base` (laid out by `layout`) from the
+    // frame's items (`n` of each kind), its strings at `str` (the frame's
+    // strings copied there); an array of no items is null.  The node held
+    // nothing before, so its order entries are the frame's as they are.
+    void fill(NodeData* d, char* base, const ChunkLayout& layout, const Frame& f, const Counts& n,
+              const char* str) const {
+        const size_t first = f.strings;
+        auto at = [str, first](size_t offset) { return const_cast<char*>(str + (offset - first)); };
+        if (n.children) {
+            NodeData** c = reinterpret_cast<NodeData**>(base + layout.children);
+            NodeData* const* from = children_.items + f.children;
+            for (int i = 0; i < n.children; i++) {
+                c[i] = from[i];
+                from[i]->parent = d;
+            }
+        }
+        d->children = n.children ? reinterpret_cast<NodeData**>(base + layout.children) : nullptr;
+        if (n.attributes) {
+            XMLAttribute* a = reinterpret_cast<XMLAttribute*>(base + layout.attributes);
+            const Attribute* from = attributes_.items + f.attributes;
+            for (int i = 0; i < n.attributes; i++) {
+                a[i].name = at(from[i].name);
+                a[i].value = from[i].value == kNone ? nullptr : at(from[i].value);
+            }
+        }
+        d->attributes =
+            n.attributes ? reinterpret_cast<XMLAttribute*>(base + layout.attributes) : nullptr;
+        if (n.texts) {
+            char** t = reinterpret_cast<char**>(base + layout.texts);
+            const size_t* from = texts_.items + f.texts;
+            for (int i = 0; i < n.texts; i++) t[i] = at(from[i]);
+        }
+        d->texts = n.texts ? reinterpret_cast<char**>(base + layout.texts) : nullptr;
+        if (n.clears) {
+            XMLClear* c = reinterpret_cast<XMLClear*>(base + layout.clears);
+            const Clear* from = clears_.items + f.clears;
+            for (int i = 0; i < n.clears; i++) {
+                c[i].value = at(from[i].value);
+                c[i].openTag = from[i].openTag;
+                c[i].closeTag = from[i].closeTag;
+            }
+        }
+        d->clears = n.clears ? reinterpret_cast<XMLClear*>(base + layout.clears) : nullptr;
+        if (n.order) {
+            int* o = reinterpret_cast<int*>(base + layout.order);
+            const int* from = order_.items + f.order;
+            for (int i = 0; i < n.order; i++) o[i] = from[i];
+        }
+        d->order = n.order ? reinterpret_cast<int*>(base + layout.order) : nullptr;
+        d->childCount = n.children;
+        d->attributeCount = n.attributes;
+        d->textCount = n.texts;
+        d->clearCount = n.clears;
     }
 
     // Writes the open element on top of the stack (not the base node) and
@@ -341,7 +375,8 @@ public:
         // The frame stays readable where it is: no frame is opened before
         // this returns.
         const Frame& f = frames_.items[--frames_.count];
-        const ChunkLayout layout = layoutOf(f);
+        const Counts n = countsOf(f);
+        const ChunkLayout layout = layoutOf(n);
         NodeBlock* block;
         char* const base = blocks_.chunk(layout.total, &block);
         if (!base) {
@@ -355,14 +390,9 @@ public:
         d->referenceCount = 1;  // the slot's reference
         d->block = block;
         char* const str = base + layout.strings;
-        std::memcpy(str, strings_.items + f.strings, strings_.count - f.strings);
+        copyBytes(str, strings_.items + f.strings, n.strings);
         d->name = str + (f.name - f.strings);
-        d->children = nullptr;
-        d->texts = nullptr;
-        d->clears = nullptr;
-        d->attributes = nullptr;
-        d->order = nullptr;
-        fill(d, base, layout, f, str);
+        fill(d, base, layout, f, n, str);
         popTo(f);
         Frame& p = top();
         if (!children_.push(d) || !pushOrder(p.children, children_.count - 1, elementChildNode)) {
@@ -384,7 +414,8 @@ public:
         if (fresh) {
             // A node without content (the top node of a parse) takes its
             // arrays and strings from a chunk, like the elements.
-            const ChunkLayout layout = layoutOf(f);
+            const Counts n = countsOf(f);
+            const ChunkLayout layout = layoutOf(n);
             NodeBlock* block;
             char* const base = blocks_.chunk(layout.total, &block);
             if (!base) {
@@ -394,8 +425,8 @@ public:
             }
             d->block = block;
             char* const str = base + layout.strings;
-            std::memcpy(str, strings_.items + f.strings, strings_.count - f.strings);
-            fill(d, base, layout, f, str);
+            std::memcpy(str, strings_.items + f.strings, n.strings);
+            fill(d, base, layout, f, n, str);
             popTo(f);
             return true;
         }
@@ -591,11 +622,14 @@ int XMLNode::ParseXMLElement(void* state) {
                 if (p[1] == '/') {
                     const char* nameEnd;
                     if (const char* close = readEndTag(table, p, &nameEnd)) {
-                        x->index = offset(p + 2);
-                        if (!b.collectText(p)) return 0;
+                        if (!b.collectText(p)) {
+                            x->index = offset(p + 2);  // where the tokens would stand
+                            return 0;
+                        }
                         x->index = offset(close + 1);
                         x->pendingText = close + 1;
-                        if (!b.nameMatches(b.level(), p + 2)) {
+                        if (!b.endNameMatches(b.level(), p + 2,
+                                              static_cast<size_t>(nameEnd - (p + 2)))) {
                             x->error = warningUnmatchedEndTag;
                             x->warningIndex = x->index;
                             x->pendingEndTag = p + 2;
@@ -608,8 +642,10 @@ int XMLNode::ParseXMLElement(void* state) {
                 } else if (p[1] != '?' && startsPlainText(static_cast<unsigned char>(p[1]))) {
                     const char* next;
                     const char* const nameEnd = textTokenEnd(table, p + 2, &next);
-                    x->index = offset(p + 1);
-                    if (!b.collectText(p)) return 0;
+                    if (!b.collectText(p)) {
+                        x->index = offset(p + 1);  // where the tokens would stand
+                        return 0;
+                    }
                     x->index = offset(next);
                     const size_t length = static_cast<size_t>(nameEnd - (p + 1));
                     size_t name;

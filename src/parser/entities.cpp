@@ -436,6 +436,72 @@ template <bool kUtf8>
     c = Cursor{s, run, w};
 }
 
+// Sources shorter than this are decoded by decodeShortInto.
+constexpr ptrdiff_t kShortSource = 64;
+
+// Decodes a short source (below the fast lane's reach) into `out`, which
+// has room for more bytes than the source holds.  Eight bytes at a time are
+// copied while none is an "&" or 0x80 and above; at a multibyte lead byte
+// its character is copied whole (up to `stop`), so an "&" it claims is no
+// reference, as walking the characters tells; at an "&" the reference is
+// decoded.  Results as decodeReferencesInto's.
+bool decodeShortInto(const Source& in, const unsigned char* table, bool utf8, char* out,
+                     size_t* length, XMLError* error) {
+    const EntityWords& words = entityWords();
+    const char* s = in.source;
+    const char* const stop = in.stop;
+    const char* const readableEnd = in.readableEnd();
+    char* w = out;
+    bool zero = false;
+    while (s < stop) {
+        // The output never runs ahead of the source, so while eight source
+        // bytes remain the output has room for eight more.
+        if (stop - s >= 8) {
+            uint64_t x;
+            std::memcpy(&x, s, 8);
+            std::memcpy(w, &x, 8);
+            const uint64_t stops =
+                zeroBytes(x ^ 0x2626262626262626ULL) | (x & 0x8080808080808080ULL);  // "&" is 0x26
+            if (!stops) {
+                s += 8;
+                w += 8;
+                continue;
+            }
+            const int k = firstFlaggedByte(stops);
+            s += k;
+            w += k;
+        }
+        const unsigned char c = static_cast<unsigned char>(*s);
+        if (c != '&') {
+            if (c < 0x80) {
+                *w++ = static_cast<char>(c);
+                s++;
+                continue;
+            }
+            const ptrdiff_t n = table[c] > 1 ? table[c] : 1;
+            const char* const e = stop - s < n ? stop : s + n;
+            while (s < e) *w++ = *s++;
+            continue;
+        }
+        const int r = exactEntityWithin(words, s, readableEnd - s);
+        if (r != kNoRow) {
+            *w++ = words.character[r];
+            s += words.length[r];
+            continue;
+        }
+        int count;
+        const int k = decodeReference(s, static_cast<int>(in.end - s),
+                                      static_cast<int>(readableEnd - s), utf8, w, &count, &zero,
+                                      error);
+        if (!k) return false;
+        w += count;
+        s += k;
+    }
+    *w = 0;
+    *length = zero ? std::strlen(out) : static_cast<size_t>(w - out);
+    return true;
+}
+
 // Decodes the source into `out`, which has room for its decoding and its
 // terminator up to `wEnd` (at most the source's length and one more byte).
 // Runs between references are copied whole: a character that `end` cuts
@@ -457,6 +523,8 @@ bool decodeReferencesInto(const Source& in, const unsigned char* table, char* ou
     // shorter than what it stands for), so with this much room it keeps up
     // with the source to its end.
     const bool roomy = wEnd - out > stop - source;
+    if (roomy && stop - source < kShortSource)
+        return decodeShortInto(in, table, kUtf8, out, length, error);
     const bool lane = roomy && words.usable && stop - source >= 64;
     const char* const laneEnd = lane ? stop - 64 : source;
     bool zero = false;  // a reference wrote a zero byte
@@ -582,6 +650,21 @@ char* fromXMLTokenTextInto(const char* source, int length, XML* state, DecodeAll
     }
     return decode(Source{source, source + length, source + length}, state, decodedLength, allocate,
                   context, true);
+}
+
+bool fromXMLTokenTextInto(const char* source, int length, XML* state, char* out,
+                          size_t* decodedLength) {
+    const unsigned char* const table = XML_ByteTable;
+    const Source in{source, source + length, source + length};
+    char* const wEnd = out + length + 1;
+    const bool utf8 = table == XML_utf8ByteTable;
+    XMLError error = errorNone;
+    const bool decoded =
+        length < kShortSource ? decodeShortInto(in, table, utf8, out, decodedLength, &error)
+        : utf8 ? decodeReferencesInto<true>(in, table, out, wEnd, decodedLength, &error)
+               : decodeReferencesInto<false>(in, table, out, wEnd, decodedLength, &error);
+    if (!decoded && state) state->error = error;
+    return decoded;
 }
 
 }  // namespace xml_internal

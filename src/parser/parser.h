@@ -71,6 +71,12 @@ char* fromXMLTokenText(const char* source, int length, XML* state, size_t* decod
 using DecodeAllocator = char* (*)(void* context, size_t size);
 char* fromXMLTokenTextInto(const char* source, int length, XML* state, DecodeAllocator allocate,
                            void* context, size_t* decodedLength = nullptr);
+// fromXMLTokenText of `length` (> 0) bytes into `out`, which has room for
+// `length` + 1 bytes (no decoding is longer than its source): true with the
+// string's length in `*decodedLength`, or false with the code of the first
+// wrong reference in state->error.
+bool fromXMLTokenTextInto(const char* source, int length, XML* state, char* out,
+                          size_t* decodedLength);
 
 // Where the clear tag whose open string the tokenizer has just matched (the
 // state's index is just after it) ends: its value runs from `value` up to
