@@ -59,14 +59,17 @@ constexpr ByteClassTable makeQuotedStops() {
 inline constexpr ByteClassTable kQuotedStops = makeQuotedStops();
 
 // The clear tag whose open string starts at `s` (a "<"), or null.  Every
-// open string is longer than three bytes, and s[2] is read only after s[1]
-// matched a byte that is not zero.
+// open string is longer than three bytes and holds no zero byte, so each
+// byte of `s` is read only after the byte before it matched one that is not
+// zero.
 inline const ClearTagRow* matchClearTag(const char* s) {
     if (!mayOpenClearTag(s[1])) return nullptr;
-    for (const ClearTagRow* row = XMLClearTags; row->open; ++row)
-        if (s[1] == row->open[1] && s[2] == row->open[2] &&
-            std::strncmp(s, row->open, row->openLength) == 0)
-            return row;
+    for (const ClearTagRow* row = XMLClearTags; row->open; ++row) {
+        if (s[1] != row->open[1] || s[2] != row->open[2]) continue;
+        int i = 3;
+        while (i < row->openLength && s[i] == row->open[i]) i++;
+        if (i == row->openLength) return row;
+    }
     return nullptr;
 }
 
