@@ -72,11 +72,19 @@ struct Frame {
 
 class Builder {
 public:
-    Builder(XML* x, NodeData* base)
-        : x_(x), base_(base), blocks_(std::strlen(x->document + x->index) * 2) {}
+    Builder(XML* x, NodeData* base, size_t textLength)
+        : x_(x),
+          base_(base),
+          textStart_(x->document),
+          textEnd_(x->document + x->index + textLength + 1),
+          blocks_(textLength * 2) {}
 
     XML* const x_;
     NodeData* const base_;
+    // The text's bytes, its terminating zero included: every byte in
+    // between may be read.
+    const char* const textStart_;
+    const char* const textEnd_;
     BlockBuilder blocks_;
     Stack<char> strings_;
     Stack<Attribute> attributes_;
@@ -149,11 +157,23 @@ public:
     }
 
     // Copies n bytes and a terminator onto the string stack; its offset.
+    // A string of the text up to 16 bytes long is copied as 16 bytes in two
+    // words when the text has them (the stack keeps room for them); the
+    // bytes beyond the string are written over by what comes next.
     bool pushString(const char* s, size_t n, size_t* at) {
-        if (n >= SIZE_MAX - strings_.count - 1 || !strings_.reserve(strings_.count + n + 1))
+        if (n >= SIZE_MAX - strings_.count - 16 || !strings_.reserve(strings_.count + n + 16))
             return fail();
         *at = strings_.count;
-        copyBytes(strings_.items + strings_.count, s, n);
+        char* const to = strings_.items + strings_.count;
+        if (n <= 16 && s >= textStart_ && textEnd_ - s >= 16) {
+            uint64_t a, b;
+            std::memcpy(&a, s, 8);
+            std::memcpy(&b, s + 8, 8);
+            std::memcpy(to, &a, 8);
+            std::memcpy(to + 8, &b, 8);
+        } else {
+            copyBytes(to, s, n);
+        }
         strings_.count += n;
         strings_.items[strings_.count++] = 0;
         return true;
@@ -567,7 +587,7 @@ inline const char* readEndTag(const unsigned char* table, const char* p, const c
 int XMLNode::ParseXMLElement(void* state) {
     XML* const x = static_cast<XML*>(state);
     if (!nodeData) return 0;
-    Builder b(x, nodeData);
+    Builder b(x, nodeData, std::strlen(x->document + x->index));
     struct Finish {
         Builder& b;
         ~Finish() { b.closeAll(); }
