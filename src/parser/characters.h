@@ -131,7 +131,13 @@ inline void copyBytes(char* out, const char* s, size_t n) {
         std::memcpy(out, &a, 4);
         std::memcpy(out + n - 4, &b, 4);
     } else if (n < 4) {
-        for (size_t i = 0; i < n; i++) out[i] = s[i];
+        // 1 to 3 bytes: the first, the middle and the last (no loop).
+        if (n) {
+            const char a = s[0], b = s[n / 2], c = s[n - 1];
+            out[0] = a;
+            out[n / 2] = b;
+            out[n - 1] = c;
+        }
     } else {
         std::memcpy(out, s, n);
     }

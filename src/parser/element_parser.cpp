@@ -75,15 +75,13 @@ public:
     Builder(XML* x, NodeData* base, size_t textLength)
         : x_(x),
           base_(base),
-          textStart_(x->document),
           textEnd_(x->document + x->index + textLength + 1),
           blocks_(textLength * 2) {}
 
     XML* const x_;
     NodeData* const base_;
-    // The text's bytes, its terminating zero included: every byte in
-    // between may be read.
-    const char* const textStart_;
+    // One past the text's terminating zero: every byte before it may be
+    // read.
     const char* const textEnd_;
     BlockBuilder blocks_;
     Stack<char> strings_;
@@ -156,16 +154,17 @@ public:
         return frames_.push(f) || fail();
     }
 
-    // Copies n bytes and a terminator onto the string stack; its offset.
-    // A string of the text up to 16 bytes long is copied as 16 bytes in two
-    // words when the text has them (the stack keeps room for them); the
-    // bytes beyond the string are written over by what comes next.
+    // Copies n bytes of the text (`s` lies in it) and a terminator onto the
+    // string stack; its offset.  A string up to 16 bytes long is copied as
+    // 16 bytes in two words when the text has them (the stack keeps room for
+    // them); the bytes beyond the string are written over by what comes
+    // next.  The stack's fields are read once and stored once, as the bytes
+    // written could otherwise be taken for them.
     bool pushString(const char* s, size_t n, size_t* at) {
-        if (n >= SIZE_MAX - strings_.count - 16 || !strings_.reserve(strings_.count + n + 16))
-            return fail();
-        *at = strings_.count;
-        char* const to = strings_.items + strings_.count;
-        if (n <= 16 && s >= textStart_ && textEnd_ - s >= 16) {
+        const size_t count = strings_.count;
+        if (n >= SIZE_MAX - count - 16 || !strings_.reserve(count + n + 16)) return fail();
+        char* const to = strings_.items + count;
+        if (n <= 16 && textEnd_ - s >= 16) {
             uint64_t a, b;
             std::memcpy(&a, s, 8);
             std::memcpy(&b, s + 8, 8);
@@ -174,8 +173,9 @@ public:
         } else {
             copyBytes(to, s, n);
         }
-        strings_.count += n;
-        strings_.items[strings_.count++] = 0;
+        to[n] = 0;
+        *at = count;
+        strings_.count = count + n + 1;
         return true;
     }
 
