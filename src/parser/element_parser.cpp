@@ -127,6 +127,25 @@ public:
         }
         return nameMatches(level, text);
     }
+    // Whether `text` (after "</") is the exact name of the open element (not
+    // the base node) and ">": the end tag that closes it, read as the scans
+    // would read it.  Its name was read by the same scan, so the scan of the
+    // same bytes ends where it does, at the ">"; a name whose first byte
+    // does not start a plain text, or whose last byte is "/" (which the ">"
+    // would end the name before), is left to readEndTag.  `*end` receives
+    // the ">".
+    bool endsCurrent(const char* text, const char** end) const {
+        const size_t level = frames_.count - 1;
+        if (level == 0) return false;
+        const Frame& f = frames_.items[level];
+        const size_t n = f.nameLength;
+        const char* const name = strings_.items + f.name;
+        if (static_cast<size_t>(textEnd_ - text) <= n || !sameBytes(name, text, n) ||
+            text[n] != '>' || name[n - 1] == '/' || !startsPlainText(static_cast<unsigned char>(name[0])))
+            return false;
+        *end = text + n;
+        return true;
+    }
     char declarationAt(size_t level) const {
         return level == 0 ? base_->declarationFlag : frames_.items[level].declaration;
     }
@@ -641,14 +660,16 @@ int XMLNode::ParseXMLElement(void* state) {
                 }
                 if (p[1] == '/') {
                     const char* nameEnd;
-                    if (const char* close = readEndTag(table, p, &nameEnd)) {
+                    const bool current = b.endsCurrent(p + 2, &nameEnd);
+                    if (const char* close = current ? nameEnd : readEndTag(table, p, &nameEnd)) {
                         if (!b.collectText(p)) {
                             x->index = offset(p + 2);  // where the tokens would stand
                             return 0;
                         }
                         x->index = offset(close + 1);
                         x->pendingText = close + 1;
-                        if (!b.endNameMatches(b.level(), p + 2,
+                        if (!current &&
+                            !b.endNameMatches(b.level(), p + 2,
                                               static_cast<size_t>(nameEnd - (p + 2)))) {
                             x->error = warningUnmatchedEndTag;
                             x->warningIndex = x->index;
