@@ -28,7 +28,7 @@ struct XMLNode::XMLNodeDataTag {
     int textCount;
     int clearCount;
     int attributeCount;
-    char declarationFlag;       // set once at creation
+    char declarationFlag;  // set once at creation
     // Set when the parser or deep copy wrote the record whole into a chunk
     // of its block (record, strings and arrays) and nothing has been stored
     // in it since: releasing it then frees nothing but the block reference.

@@ -166,7 +166,8 @@ XMLClear* XMLNode::updateClear_WOSD(char* newValue, int index) {
     XMLClear* r = nodeData->clears + index;
     if (r->value != newValue) {
         freeNodeString(nodeData, r->value);
-        storeString(nodeData, r->value, newValue);  // may be null: the clear tag is left without value
+        // May be null: the clear tag is then left without value.
+        storeString(nodeData, r->value, newValue);
     }
     return r;
 }

@@ -48,7 +48,8 @@ const Edit kEdits[] = {
      [](XMLNode& e, XMLNode&) { e.updateAttribute("v", nullptr, 2); }},
     {"updateAttribute by index past the end, added",
      [](XMLNode& e, XMLNode&) { e.updateAttribute("v", "z", 7); }},
-    {"updateAttribute by old name", [](XMLNode& e, XMLNode&) { e.updateAttribute("v", "aa", "a"); }},
+    {"updateAttribute by old name",
+     [](XMLNode& e, XMLNode&) { e.updateAttribute("v", "aa", "a"); }},
     {"updateAttribute by old name not present",
      [](XMLNode& e, XMLNode&) { e.updateAttribute("v", nullptr, "zz"); }},
     {"updateAttribute by record",
@@ -82,7 +83,8 @@ const Edit kEdits[] = {
     {"addText at the front", [](XMLNode& e, XMLNode&) { e.addText("t3", 0); }},
     {"addText_WOSD", [](XMLNode& e, XMLNode&) { e.addText_WOSD(dup("t3"), 2); }},
     {"updateText by index", [](XMLNode& e, XMLNode&) { e.updateText("new", 1); }},
-    {"updateText by index past the end, added", [](XMLNode& e, XMLNode&) { e.updateText("new", 9); }},
+    {"updateText by index past the end, added",
+     [](XMLNode& e, XMLNode&) { e.updateText("new", 9); }},
     {"updateText by stored text", [](XMLNode& e, XMLNode&) { e.updateText("new", e.getText(2)); }},
     {"updateText_WOSD by index", [](XMLNode& e, XMLNode&) { e.updateText_WOSD(dup("new"), 0); }},
     {"updateText_WOSD by stored text",
@@ -97,7 +99,8 @@ const Edit kEdits[] = {
     {"addClear with delimiters", [](XMLNode& e, XMLNode&) { e.addClear("c1", "<!--", "-->", 0); }},
     {"addClear_WOSD", [](XMLNode& e, XMLNode&) { e.addClear_WOSD(dup("c1")); }},
     {"updateClear by index", [](XMLNode& e, XMLNode&) { e.updateClear("new", 0); }},
-    {"updateClear by index past the end, added", [](XMLNode& e, XMLNode&) { e.updateClear("new", 4); }},
+    {"updateClear by index past the end, added",
+     [](XMLNode& e, XMLNode&) { e.updateClear("new", 4); }},
     {"updateClear by stored value",
      [](XMLNode& e, XMLNode&) { e.updateClear("new", e.getClear(0).value); }},
     {"updateClear by record",
@@ -199,7 +202,10 @@ TEST_P(EditedThenReleased, FreesEverythingItAllocated) {
                 // Only the nodes that were stored into lose their mark.
                 EXPECT_TRUE(D(s)->wholeInChunk);
                 switch (source.release) {
-                    case Release::document: e = XMLNode(); doc = XMLNode(); break;
+                    case Release::document:
+                        e = XMLNode();
+                        doc = XMLNode();
+                        break;
                     case Release::elementOutlivesIt:
                         doc = XMLNode();
                         ASSERT_TRUE(e.getParentNode().isEmpty());
@@ -219,9 +225,12 @@ TEST_P(EditedThenReleased, FreesEverythingItAllocated) {
 }
 
 const Source kSources[] = {
-    {false, Release::document}, {false, Release::elementOutlivesIt},
-    {false, Release::elementEmptiedFirst}, {true, Release::document},
-    {true, Release::elementOutlivesIt}, {true, Release::elementEmptiedFirst},
+    {false, Release::document},
+    {false, Release::elementOutlivesIt},
+    {false, Release::elementEmptiedFirst},
+    {true, Release::document},
+    {true, Release::elementOutlivesIt},
+    {true, Release::elementEmptiedFirst},
 };
 
 std::string sourceName(const ::testing::TestParamInfo<Source>& info) {
