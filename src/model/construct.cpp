@@ -12,7 +12,7 @@ namespace {
 // a step m > 0 gives a new array room for m records and grows a full one by
 // m.  Returns the array, or null when memory runs out (the old array is
 // intact).
-void* growArray(const NodeData* d, void* array, int m, int n, size_t recordSize) {
+void* growArray(NodeData* d, void* array, int m, int n, size_t recordSize) {
     const size_t need = static_cast<size_t>(n) + 1;
     if (m == 0) return arrayReserve(d, array, n, need, recordSize);
     if (need <= arrayRoom(d, array, n)) return array;
@@ -124,8 +124,8 @@ XMLAttribute* XMLNode::addAttribute_priv(int growthStep, char* name, char* value
     }
     nodeData->attributes = static_cast<XMLAttribute*>(a);
     XMLAttribute* r = nodeData->attributes + n;
-    r->name = name;
-    r->value = value;
+    storeString(nodeData, r->name, name);
+    storeString(nodeData, r->value, value);
     nodeData->attributeCount = n + 1;
     return r;
 }
@@ -143,7 +143,7 @@ const char* XMLNode::addText_priv(int growthStep, char* text, int position) {
         return nullptr;
     }
     nodeData->texts = static_cast<char**>(a);
-    nodeData->texts[position] = text;
+    storeString(nodeData, nodeData->texts[position], text);
     nodeData->textCount++;
     return text;
 }
@@ -163,7 +163,7 @@ XMLClear* XMLNode::addClear_priv(int growthStep, char* value, const char* openTa
     }
     nodeData->clears = static_cast<XMLClear*>(a);
     XMLClear* r = nodeData->clears + position;
-    r->value = value;
+    storeString(nodeData, r->value, value);
     r->openTag = openTag ? openTag : cdataOpen;
     r->closeTag = closeTag ? closeTag : cdataClose;
     nodeData->clearCount++;

@@ -93,6 +93,7 @@ NodeData* finishCopy(const NodeData* s, CopyStack& stack, BlockBuilder& blocks) 
     NodeData* const d = reinterpret_cast<NodeData*>(base);
     clearNodeData(d);
     d->declarationFlag = s->declarationFlag;
+    d->wholeInChunk = 1;  // everything below goes into the chunk
     d->referenceCount = 1;
     d->block = block;
     char* str = base + layout.strings;

@@ -61,7 +61,8 @@ size_t arrayRoom(const NodeData* d, const void* array, int count) {
     return headerOf(const_cast<void*>(array))->room;
 }
 
-void* arrayReserve(const NodeData* d, void* array, int count, size_t need, size_t recordSize) {
+void* arrayReserve(NodeData* d, void* array, int count, size_t need, size_t recordSize) {
+    mayHoldOutside(d);
     const size_t room = arrayRoom(d, array, count);
     if (need <= room) return array;
     const bool inside = array && inBlock(d, array);
@@ -83,7 +84,8 @@ void* arrayReserve(const NodeData* d, void* array, int count, size_t need, size_
     return heapArray(array, grown, recordSize);
 }
 
-void* arrayResize(const NodeData* d, void* array, int count, size_t room, size_t recordSize) {
+void* arrayResize(NodeData* d, void* array, int count, size_t room, size_t recordSize) {
+    mayHoldOutside(d);
     if (array && inBlock(d, array)) {
         if (room <= static_cast<size_t>(count)) return array;
         return leaveBlock(array, count, room, recordSize);
@@ -100,6 +102,7 @@ NodeData* newHeapRecord(char isDeclaration) {
     if (!d) return nullptr;
     clearNodeData(d);
     d->declarationFlag = isDeclaration;
+    d->wholeInChunk = 0;
     d->referenceCount = 1;
     d->block = nullptr;
     return d;
@@ -181,6 +184,7 @@ NodeData* placeRecord(char* p, NodeBlock* b, char isDeclaration, const char* nam
     NodeData* d = reinterpret_cast<NodeData*>(p);
     clearNodeData(d);
     d->declarationFlag = isDeclaration;
+    d->wholeInChunk = 0;  // its strings and arrays may come from anywhere
     d->referenceCount = 1;
     d->block = b;
     d->name = p + sizeof(NodeData);
@@ -238,7 +242,8 @@ char* copyNodeString(const NodeData* d, const char* s) {
     return p;
 }
 
-char* growNodeString(const NodeData* d, char* s, size_t used, size_t room) {
+char* growNodeString(NodeData* d, char* s, size_t used, size_t room) {
+    mayHoldOutside(d);
     if (!inBlock(d, s)) return static_cast<char*>(std::realloc(s, room));
     char* grown = static_cast<char*>(std::malloc(room));
     if (grown) std::memcpy(grown, s, used);
@@ -271,7 +276,7 @@ struct BlockRange {
 
 }  // namespace
 
-void freeContent(NodeData* d) {
+void freeOutsideContent(NodeData* d) {
     if (const NodeBlock* b = d->block) {
         // Only what lies outside the block is freed.  The block's bounds are
         // read once: freeing a string never moves them.

@@ -66,6 +66,22 @@ inline void freeNodeString(const NodeData* d, const char* s) {
     if (s && !inBlock(d, s)) std::free(const_cast<char*>(s));
 }
 
+// A record written whole into a chunk (`wholeInChunk`) keeps that mark only
+// while nothing is stored in it: every store of a string or an array into a
+// record, wherever that string or array lies, goes through storeString, or
+// gets its array or string from arrayReserve, arrayResize or growNodeString,
+// and each of these calls mayHoldOutside first.  Deletions store nothing
+// and keep the mark: what remains still lies in the chunk.
+inline void mayHoldOutside(NodeData* d) { d->wholeInChunk = 0; }
+
+// Stores the string `s` (which may lie anywhere, or be null) in `slot`, a
+// string field of the record `d`.
+template <typename Slot>
+inline void storeString(NodeData* d, Slot& slot, char* s) {
+    mayHoldOutside(d);
+    slot = s;
+}
+
 // Called when references dropped on a block took its count below zero:
 // the block is still being filled (model/memory.cpp).
 void droppedBelowZero(NodeBlock* b, long left);
@@ -87,12 +103,12 @@ size_t arrayRoom(const NodeData* d, const void* array, int count);
 // Makes room for `need` records (need > count), keeping the first `count`:
 // heap arrays grow to at least twice their room.  Returns the array (maybe
 // moved), or null with the old one intact when memory runs out.
-void* arrayReserve(const NodeData* d, void* array, int count, size_t need, size_t recordSize);
+void* arrayReserve(NodeData* d, void* array, int count, size_t need, size_t recordSize);
 // arrayReserve for `more` records beyond the `count` that `array` holds,
 // storing the array back: true when the room is there (always for 0), false
 // with the array intact when memory runs out.
 template <typename T>
-inline bool reserveMore(const NodeData* d, T*& array, int count, size_t more) {
+inline bool reserveMore(NodeData* d, T*& array, int count, size_t more) {
     if (more == 0) return true;
     void* a = arrayReserve(d, array, count, static_cast<size_t>(count) + more, sizeof(T));
     if (!a) return false;
@@ -101,14 +117,14 @@ inline bool reserveMore(const NodeData* d, T*& array, int count, size_t more) {
 }
 // Gives the array room for exactly `room` records (room >= count, > 0);
 // an array in a block that is large enough stays where it is.
-void* arrayResize(const NodeData* d, void* array, int count, size_t room, size_t recordSize);
+void* arrayResize(NodeData* d, void* array, int count, size_t room, size_t recordSize);
 // Frees an array unless its block holds it.
 void arrayFree(const NodeData* d, void* array);
 
 // Strings.  Gives the string `s` of `d` (`used` bytes of it to keep) room
 // for `room` bytes on the heap: a heap string is resized, a string in the
 // block copied out.  Null when memory runs out (`s` is intact).
-char* growNodeString(const NodeData* d, char* s, size_t used, size_t room);
+char* growNodeString(NodeData* d, char* s, size_t used, size_t room);
 // Resizes a heap string of `d` to `size` bytes where that can be done.
 void trimNodeString(const NodeData* d, char** s, size_t size);
 
@@ -128,9 +144,23 @@ char* takeRoom(const NodeData* d, size_t bytes, bool aligned);
 // from stringDup; null when memory runs out.
 char* copyNodeString(const NodeData* d, const char* s);
 
+// Frees every array and string `d` owns (never the children themselves),
+// leaving the record as it is: for a record about to be freed itself.  A
+// record written whole into its chunk owns none.
+void freeOutsideContent(NodeData* d);
+inline void freeContent(NodeData* d) {
+    if (!d->wholeInChunk) freeOutsideContent(d);
+}
+// Frees every array and string `d` owns and leaves it an empty nameless
+// record without parent; the declaration flag, the reference count and the
+// block are kept.
+void releaseContent(NodeData* d);
+
 // Frees records whose references are gone, one after another: records of
 // one block (usually released in a row) drop their references on it
-// together.  Content must have been freed before.
+// together.  The pending references are dropped before anything else of a
+// record of another block is freed, so that memory goes in the order its
+// records are released.
 class RecordReleases {
 public:
     RecordReleases() = default;
@@ -139,39 +169,35 @@ public:
     ~RecordReleases() {
         if (pending_) dropBlock(pending_, count_);
     }
-    // To be called before `d`'s content is freed: the pending references
-    // are dropped first unless `d` is of their block, so that memory goes
-    // in the order its records are released.
+    // To be called before the content of a record `d` that stays (an empty
+    // shell) is freed.
     void next(const NodeData* d) {
         if (pending_ && d->block != pending_) {
             dropBlock(pending_, count_);
             pending_ = nullptr;
         }
     }
+    // Frees the content of `d`, then `d`.
     void free(NodeData* d) {
         NodeBlock* const b = d->block;
-        next(d);
-        if (!inBlock(d, d)) std::free(d);
-        if (!b) return;
-        if (!pending_) {
+        if (b != pending_) {
+            if (pending_) dropBlock(pending_, count_);
             pending_ = b;
             count_ = 0;
         }
-        count_++;
+        if (d->wholeInChunk) {
+            count_++;  // the record and all it holds go with the block
+            return;
+        }
+        freeOutsideContent(d);
+        if (!inBlock(d, d)) std::free(d);
+        if (b) count_++;
     }
 
 private:
     NodeBlock* pending_ = nullptr;
     long count_ = 0;
 };
-
-// Frees every array and string `d` owns (never the children themselves) and
-// leaves it an empty nameless record without parent; the declaration flag,
-// the reference count and the block are kept.
-void releaseContent(NodeData* d);
-// Frees every array and string `d` owns, leaving the record as it is: for a
-// record about to be freed itself.
-void freeContent(NodeData* d);
 
 // Writes finished nodes into blocks.  Each chunk goes to the current block
 // while it has room; a new block is then started (a chunk larger than a

@@ -99,7 +99,7 @@ const char* XMLNode::updateName_WOSD(char* name) {
         return nullptr;
     }
     if (nodeData->name && nodeData->name != name) freeNodeString(nodeData, nodeData->name);
-    nodeData->name = name;
+    storeString(nodeData, nodeData->name, name);
     return name;
 }
 
@@ -123,10 +123,12 @@ void XMLNode::emptyTheNode(char force) {
     if (!force && top->referenceCount != 0) return;
     if (top->parent) detachFromParent(top);
     top->parent = nullptr;
+    // Only references of the children are dropped below: the top record is
+    // freed exactly when no handle holds it now.
+    const bool freesTop = top->referenceCount == 0;
 
     struct Release {
-        Release(XMLNode* s, char f) : self(s), force(f) {}
-        XMLNode* self;
+        explicit Release(char f) : force(f) {}
         char force;
         RecordReleases records;
         bool descend(NodeData* c) {
@@ -136,17 +138,16 @@ void XMLNode::emptyTheNode(char force) {
             return false;
         }
         void done(NodeData* d) {
-            records.next(d);
             if (d->referenceCount != 0) {
+                records.next(d);
                 releaseContent(d);  // an empty shell stays for its handles
                 return;
             }
-            freeContent(d);
-            if (d == self->nodeData) self->nodeData = nullptr;
             records.free(d);
         }
-    } release(this, force);
+    } release(force);
     dismantleWalk(top, release);
+    if (freesTop) nodeData = nullptr;
 }
 
 void XMLNode::deleteNodeContent() {
@@ -202,7 +203,7 @@ namespace {
 // Resizes `*p` to exactly `count` records, or frees it when `count` is 0.
 // When the resize fails the larger array stays, which is still valid.
 template <typename T>
-void trimArray(const NodeData* d, T** p, int count) {
+void trimArray(NodeData* d, T** p, int count) {
     if (!*p) return;
     if (count == 0) {
         arrayFree(d, *p);

@@ -28,7 +28,12 @@ struct XMLNode::XMLNodeDataTag {
     int textCount;
     int clearCount;
     int attributeCount;
-    char declarationFlag;       // set once at creation
+    char declarationFlag;  // set once at creation
+    // Set when the parser or deep copy wrote the record whole into a chunk
+    // of its block (record, strings and arrays) and nothing has been stored
+    // in it since: releasing it then frees nothing but the block reference.
+    // Every store of a string or an array clears it (model/memory.h).
+    char wholeInChunk;
     XMLNodeDataTag* parent;     // not owned, not counted; null for a root
     XMLNodeDataTag** children;  // each slot holds one reference
     char** texts;               // owned strings

@@ -37,10 +37,10 @@ XMLAttribute* XMLNode::updateAttribute_WOSD(char* newValue, char* newName, int i
     }
     XMLAttribute* r = nodeData->attributes + index;
     if (r->value && r->value != newValue) freeNodeString(nodeData, r->value);
-    r->value = newValue;
+    storeString(nodeData, r->value, newValue);
     if (newName && r->name != newName) {
         freeNodeString(nodeData, r->name);
-        r->name = newName;
+        storeString(nodeData, r->name, newName);
     }
     return r;
 }
@@ -125,7 +125,7 @@ const char* XMLNode::updateText_WOSD(char* newText, int index) {
     char** slot = nodeData->texts + index;
     if (*slot != newText) {
         freeNodeString(nodeData, *slot);
-        *slot = newText;
+        storeString(nodeData, *slot, newText);
     }
     return newText;
 }
@@ -166,7 +166,8 @@ XMLClear* XMLNode::updateClear_WOSD(char* newValue, int index) {
     XMLClear* r = nodeData->clears + index;
     if (r->value != newValue) {
         freeNodeString(nodeData, r->value);
-        r->value = newValue;  // may be null: the clear tag is left without value
+        // May be null: the clear tag is then left without value.
+        storeString(nodeData, r->value, newValue);
     }
     return r;
 }

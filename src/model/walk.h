@@ -37,6 +37,8 @@
 //
 // It uses each node's childCount as the cursor over its children (the last
 // is taken first, and the count is left at 0), and `parent` to go back up.
+// The cursor is stored only when the walk goes down into a child that has
+// children itself; a descended child without children is done at once.
 #ifndef XMLPARSER_MODEL_WALK_H
 #define XMLPARSER_MODEL_WALK_H
 
@@ -95,17 +97,28 @@ bool readWalk(NodeData* root, Visitor& v) {
 template <typename Visitor>
 void dismantleWalk(NodeData* root, Visitor& v) {
     NodeData* d = root;
+    int n = d->childCount;  // the cursor of `d`, kept in its childCount while below it
     for (;;) {
-        if (d->childCount > 0) {
-            NodeData* c = d->children[--d->childCount];
-            if (v.descend(c)) d = c;  // its `parent` leads back here
+        if (n > 0) {
+            NodeData* const c = d->children[--n];
+            if (!v.descend(c)) continue;
+            const int below = c->childCount;
+            if (below == 0) {
+                v.done(c);  // a leaf: done at once
+                continue;
+            }
+            d->childCount = n;
+            d = c;  // its `parent` leads back here
+            n = below;
             continue;
         }
+        d->childCount = 0;
         NodeData* const up = d->parent;
         const bool last = d == root;
         v.done(d);
         if (last) break;
         d = up;
+        n = d->childCount;
     }
 }
 

@@ -425,6 +425,7 @@ public:
         }
         NodeData* const d = reinterpret_cast<NodeData*>(base);
         d->declarationFlag = f.declaration;
+        d->wholeInChunk = 1;
         d->parent = nullptr;
         d->referenceCount = 1;  // the slot's reference
         d->block = block;
