@@ -40,6 +40,40 @@ private:
     const size_t* get_ = sizes_;
 };
 
+// The strings of a node whose strings all lie in its chunk (wholeInChunk):
+// they are copied as one run, from the first of them in memory to the end of
+// the last, each string then standing at the same distance from the run's
+// start.  Bytes between them (strings of items deleted since) go along.
+class StringRegion {
+public:
+    // Takes in `s` (which may be null) as one of the strings to copy.
+    void include(const char* s) {
+        if (!s) return;
+        if (!first_ || s < first_) first_ = s;
+        if (!last_ || s > last_) last_ = s;
+    }
+    // The bytes of the run: from the first string to the last one's end.
+    size_t bytes() const {
+        return first_ ? static_cast<size_t>(last_ - first_) + std::strlen(last_) + 1 : 0;
+    }
+    // The copy of `s`, one of the strings taken in; the whole run is copied
+    // to `*at` at the first call, moving `*at` past it.
+    const char* copy(const char* s, char** at) {
+        if (!copied_) {
+            copied_ = *at;
+            const size_t n = bytes();
+            if (n) std::memcpy(copied_, first_, n);
+            *at += n;
+        }
+        return s ? copied_ + (s - first_) : nullptr;
+    }
+
+private:
+    const char* first_ = nullptr;
+    const char* last_ = nullptr;
+    char* copied_ = nullptr;
+};
+
 // The copies finished so far whose parent is not finished yet, in document
 // order: the children of a node are the last ones when the node is left.
 struct CopyStack {
@@ -69,22 +103,12 @@ struct CopyStack {
 };
 
 // Writes the copy of `s` (content, with the copies of its children, which
-// are the last `s->childCount` entries of `stack`) as one chunk.  Null when
-// memory runs out.
-NodeData* finishCopy(const NodeData* s, CopyStack& stack, BlockBuilder& blocks) {
-    // Texts and clear tags are copied only with an order array.
-    const bool hasOrder = s->order && orderCount(s) > 0;
-    StringSizes sizes(1 + 2 * static_cast<size_t>(s->attributeCount) +
-                      (hasOrder ? static_cast<size_t>(s->textCount) + s->clearCount : 0));
-    size_t bytes = sizes.measure(s->name);
-    for (int i = 0; i < s->attributeCount; i++) {
-        bytes += sizes.measure(s->attributes[i].name);
-        bytes += sizes.measure(s->attributes[i].value);
-    }
-    if (hasOrder) {
-        for (int i = 0; i < s->textCount; i++) bytes += sizes.measure(s->texts[i]);
-        for (int i = 0; i < s->clearCount; i++) bytes += sizes.measure(s->clears[i].value);
-    }
+// are the last `s->childCount` entries of `stack`) as one chunk, its strings
+// taking `bytes` and placed by `strings` (a StringSizes or a StringRegion
+// that has seen them all).  Null when memory runs out.
+template <class Strings>
+NodeData* writeCopy(const NodeData* s, bool hasOrder, Strings& strings, size_t bytes,
+                    CopyStack& stack, BlockBuilder& blocks) {
     const ChunkLayout layout(s->childCount, s->attributeCount, hasOrder ? s->textCount : 0,
                              hasOrder ? s->clearCount : 0, bytes);
     NodeBlock* block;
@@ -97,12 +121,12 @@ NodeData* finishCopy(const NodeData* s, CopyStack& stack, BlockBuilder& blocks) 
     d->referenceCount = 1;
     d->block = block;
     char* str = base + layout.strings;
-    d->name = const_cast<char*>(sizes.copy(s->name, &str));
+    d->name = const_cast<char*>(strings.copy(s->name, &str));
     if (s->attributeCount > 0) {
         d->attributes = reinterpret_cast<XMLAttribute*>(base + layout.attributes);
         for (int i = 0; i < s->attributeCount; i++) {
-            d->attributes[i].name = sizes.copy(s->attributes[i].name, &str);
-            d->attributes[i].value = sizes.copy(s->attributes[i].value, &str);
+            d->attributes[i].name = strings.copy(s->attributes[i].name, &str);
+            d->attributes[i].value = strings.copy(s->attributes[i].value, &str);
         }
         d->attributeCount = s->attributeCount;
     }
@@ -114,13 +138,13 @@ NodeData* finishCopy(const NodeData* s, CopyStack& stack, BlockBuilder& blocks) 
         if (s->textCount > 0) {
             d->texts = reinterpret_cast<char**>(base + layout.texts);
             for (int i = 0; i < s->textCount; i++)
-                d->texts[i] = const_cast<char*>(sizes.copy(s->texts[i], &str));
+                d->texts[i] = const_cast<char*>(strings.copy(s->texts[i], &str));
             d->textCount = s->textCount;
         }
         if (s->clearCount > 0) {
             d->clears = reinterpret_cast<XMLClear*>(base + layout.clears);
             for (int i = 0; i < s->clearCount; i++) {
-                d->clears[i].value = sizes.copy(s->clears[i].value, &str);
+                d->clears[i].value = strings.copy(s->clears[i].value, &str);
                 d->clears[i].openTag = s->clears[i].openTag;
                 d->clears[i].closeTag = s->clears[i].closeTag;
             }
@@ -139,6 +163,38 @@ NodeData* finishCopy(const NodeData* s, CopyStack& stack, BlockBuilder& blocks) 
         }
     }
     return d;
+}
+
+// Copies `s` as writeCopy does: the strings of a node that holds all of them
+// in its chunk as one run, else one by one.
+NodeData* finishCopy(const NodeData* s, CopyStack& stack, BlockBuilder& blocks) {
+    // Texts and clear tags are copied only with an order array.
+    const bool hasOrder = s->order && orderCount(s) > 0;
+    if (s->wholeInChunk) {
+        StringRegion region;
+        region.include(s->name);
+        for (int i = 0; i < s->attributeCount; i++) {
+            region.include(s->attributes[i].name);
+            region.include(s->attributes[i].value);
+        }
+        if (hasOrder) {
+            for (int i = 0; i < s->textCount; i++) region.include(s->texts[i]);
+            for (int i = 0; i < s->clearCount; i++) region.include(s->clears[i].value);
+        }
+        return writeCopy(s, hasOrder, region, region.bytes(), stack, blocks);
+    }
+    StringSizes sizes(1 + 2 * static_cast<size_t>(s->attributeCount) +
+                      (hasOrder ? static_cast<size_t>(s->textCount) + s->clearCount : 0));
+    size_t bytes = sizes.measure(s->name);
+    for (int i = 0; i < s->attributeCount; i++) {
+        bytes += sizes.measure(s->attributes[i].name);
+        bytes += sizes.measure(s->attributes[i].value);
+    }
+    if (hasOrder) {
+        for (int i = 0; i < s->textCount; i++) bytes += sizes.measure(s->texts[i]);
+        for (int i = 0; i < s->clearCount; i++) bytes += sizes.measure(s->clears[i].value);
+    }
+    return writeCopy(s, hasOrder, sizes, bytes, stack, blocks);
 }
 
 }  // namespace

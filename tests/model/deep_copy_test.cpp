@@ -149,6 +149,52 @@ TEST(DeepCopy, ArraysHoldExactlyTheirCounts) {
     EXPECT_EQ(e.nElement(), 0);
 }
 
+// A parsed node holds all its strings in its chunk, and its copy takes them
+// as one run, from the first in memory to the end of the last.  Deletions
+// leave the deleted strings in the run, at its start, in its middle or at
+// its end: each copy (and the copy of the copy) holds exactly what is left.
+TEST(DeepCopy, ParsedNodeAfterDeletions) {
+    const char doc[] = "<a x=\"1\" y=\"22\" z>t0<!--c--><b k='v'/>t1<![CDATA[d]]>t2</a>";
+    const struct {
+        const char* what;
+        void (*edit)(XMLNode& a);
+    } cases[] = {
+        {"nothing", [](XMLNode&) {}},
+        {"first attribute", [](XMLNode& a) { a.deleteAttribute(0); }},
+        {"last attribute", [](XMLNode& a) { a.deleteAttribute(2); }},
+        {"every attribute",
+         [](XMLNode& a) {
+             while (a.nAttribute()) a.deleteAttribute(0);
+         }},
+        {"first text", [](XMLNode& a) { a.deleteText(0); }},
+        {"last text", [](XMLNode& a) { a.deleteText(2); }},
+        {"clear tags", [](XMLNode& a) {
+             a.deleteClear(1);
+             a.deleteClear(0);
+         }},
+        {"everything but the name",
+         [](XMLNode& a) {
+             while (a.nAttribute()) a.deleteAttribute(0);
+             while (a.nText()) a.deleteText(0);
+             while (a.nClear()) a.deleteClear(0);
+             a.getChildNode(0).deleteNodeContent();
+         }},
+        {"the child's content", [](XMLNode& a) { a.getChildNode(0).deleteNodeContent(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        XMLNode top = XMLNode::parseString(doc);
+        XMLNode a = top.getChildNode(0);
+        ASSERT_TRUE(D(a)->wholeInChunk);
+        c.edit(a);
+        XMLNode copy = a.deepCopy();
+        EXPECT_TRUE(D(copy)->wholeInChunk);
+        EXPECT_TRUE(TreesEqual(a, copy));
+        EXPECT_TRUE(TreesEqual(a, copy.deepCopy()));
+        expectNothingSharedButDelimiters(D(a), D(copy));
+    }
+}
+
 TEST(DeepCopy, EmptyNodeGivesTheEmptyNode) { EXPECT_TRUE(XMLNode().deepCopy().isEmpty()); }
 
 // Walks two chains of only children side by side, level by level.
