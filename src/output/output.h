@@ -102,6 +102,12 @@ private:
 #endif
 };
 
+// The search for the active entity table, built on first use.
+inline const EscapeSearch& escapeSearch() {
+    static const EscapeSearch search;
+    return search;
+}
+
 // The one escaping walk shared by every length and write pass, so that both
 // always agree.  Counts (and, when Write is set, writes to `out`, without a
 // terminator) the escaped form of the `n` bytes at `s`, a string whose
@@ -113,10 +119,10 @@ private:
 // to the run that is copied whole.  A stop found that way may still be a
 // trail byte of a multibyte character: walking the characters from the run's
 // start to it settles that (at once in well-formed text), and such a byte is
-// copied with its character.
+// copied with its character.  escapeKnownLength below is the entry point.
 template <bool Write>
-inline size_t escapeKnownLength(const unsigned char* classes, const char* s, size_t n, char* out) {
-    static const EscapeSearch search;
+[[gnu::noinline]] size_t escapeRuns(const unsigned char* classes, const char* s, size_t n, char* out) {
+    const EscapeSearch& search = escapeSearch();
     const char* p = s;
     const char* const end = s + n;
     size_t written = 0;
@@ -137,6 +143,17 @@ inline size_t escapeKnownLength(const unsigned char* classes, const char* s, siz
         p = q + 1;
     }
     return written;
+}
+
+template <bool Write>
+inline size_t escapeKnownLength(const unsigned char* classes, const char* s, size_t n, char* out) {
+    // Most names, values and short texts hold nothing to replace: one search
+    // settles them here, without the call.
+    if (n < 16 && escapeSearch().find(classes, s, s + n) == s + n) {
+        if (Write) copyBytes(out, s, n);
+        return n;
+    }
+    return escapeRuns<Write>(classes, s, n, out);
 }
 
 // escapeKnownLength for a string whose length is not known yet.

@@ -130,14 +130,14 @@ inline void copyBytes(char* out, const char* s, size_t n) {
         std::memcpy(&b, s + n - 4, 4);
         std::memcpy(out, &a, 4);
         std::memcpy(out + n - 4, &b, 4);
-    } else if (n < 4) {
-        // 1 to 3 bytes: the first, the middle and the last (no loop).
-        if (n) {
-            const char a = s[0], b = s[n / 2], c = s[n - 1];
-            out[0] = a;
-            out[n / 2] = b;
-            out[n - 1] = c;
-        }
+    } else if (n >= 2 && n < 4) {
+        uint16_t a, b;
+        std::memcpy(&a, s, 2);
+        std::memcpy(&b, s + n - 2, 2);
+        std::memcpy(out, &a, 2);
+        std::memcpy(out + n - 2, &b, 2);
+    } else if (n < 2) {
+        if (n) out[0] = s[0];
     } else {
         std::memcpy(out, s, n);
     }
