@@ -493,37 +493,4 @@ TEST_F(SerializerTest, EveryAllocationOfAWriteMayFail) {
     }
 }
 
-// The internal writer counts, then writes into the caller's buffer: once the
-// count has succeeded the write must not fail halfway (the buffer would hold
-// part of the text), so it allocates nothing of its own, even for a tree
-// deeper than the walk's own frames.
-TEST_F(SerializerTest, InternalWriteAllocatesNothingBeyondItsCount) {
-    XMLNode root = XMLNode::createXMLTopNode("r");
-    XMLNode n = root;
-    for (int i = 0; i < 300; i++) n = n.addChild("deep");
-    n.addText("end & done");
-    NodeData* d = NodeAccess::data(root);
-    for (int level : {-1, 0}) {
-        SCOPED_TRACE(level);
-        const int counted = NodeAccess::CreateXMLStringR(d, nullptr, level);
-        ASSERT_GT(counted, 0);
-        std::string out(static_cast<size_t>(counted) + 1, '#');
-        long countCalls = 0, writeCalls = 0;
-        {
-            alloc_hook::Scope hook;
-            EXPECT_EQ(NodeAccess::CreateXMLStringR(d, nullptr, level), counted);
-            countCalls = hook.calls();
-        }
-        {
-            alloc_hook::Scope hook;
-            EXPECT_EQ(NodeAccess::CreateXMLStringR(d, &out[0], level), counted);
-            writeCalls = hook.calls();
-        }
-        if (countCalls == 0) GTEST_SKIP() << "allocation hook not linked into the library";
-        EXPECT_EQ(writeCalls, countCalls);
-        EXPECT_EQ(out.substr(0, static_cast<size_t>(counted)), writeRaw(root, level));
-        EXPECT_EQ(out[static_cast<size_t>(counted)], '#');
-    }
-}
-
 }  // namespace
