@@ -2,19 +2,16 @@
 // text: one walk over the tree, whose bytes a sink counts, writes into a
 // given buffer, or writes into a block that grows with the text.
 #include "internal.h"
+#include "model/walk.h"
 
 using namespace xml_internal;
 
 namespace {
 
-// One open element of the walk: its node data, its order entries with their
-// count and the position reached among them, its effective level E, the
+// One open element of the walk: its node data, its effective level E, the
 // level K handed to its child nodes, and its name's length (for the end tag).
 struct WriteFrame {
     NodeData* d;
-    const int* order;
-    int count;
-    int position;
     int effective;
     int childLevel;
     size_t nameLength;
@@ -359,9 +356,6 @@ void startNode(Sink& sink, WriteFrame* f, NodeData* d, int level) {
     if (level >= 0 && !declaration && d->textCount == 1 && d->childCount == 0 && d->clearCount == 0)
         e = -2;  // a single text goes on the start tag's line
     f->d = d;
-    f->order = d->order;
-    f->count = d->order ? items : 0;  // a null order array: no content to walk
-    f->position = 0;
     f->effective = e;
     f->childLevel = e == -1 ? -1 : (named && !declaration ? e + 1 : e);
     f->nameLength = 0;
@@ -454,48 +448,50 @@ void endNode(Sink& sink, const WriteFrame& f) {
     if (f.effective != -1) o.put('\n');
 }
 
-// The walk over `root` and its subtree, depth first in document order: the
-// start tag when a node is reached, its texts and clear tags where they stand
-// among its children, the end tag once its content is written.  `stack`
-// holds the open nodes, each with the position reached in its order entries,
-// so the walk needs no other memory and, once the stack has grown to the
-// tree's depth, cannot fail on the same tree again.  Returns the number of
-// bytes produced, or -1 when memory runs out or the sink stops (memory runs
-// out, or the text would exceed INT_MAX bytes): the rest is then passed over.
+// What the writer does at each step of the tree walk (model/walk.h): the
+// start tag when a node is entered, its texts and clear tags where they
+// stand, the end tag when it is left.  `stack` keeps the levels of the open
+// nodes.  Once the sink has stopped, nodes are passed over.
+template <class Sink>
+struct WriteVisitor {
+    Sink& sink;
+    WriteFrameStack& stack;
+    int rootLevel;
+    bool failed = false;
+
+    bool enter(NodeData* d) {
+        if (failed || sink.stopped()) return false;
+        const int level = stack.size ? stack.frames[stack.size - 1].childLevel : rootLevel;
+        WriteFrame* f = stack.push();
+        if (!f) {
+            failed = true;
+            return false;
+        }
+        prefetchHeapAhead(d);
+        startNode(sink, f, d, level);
+        return true;
+    }
+    void item(NodeData* d, XMLElementType kind, int index) {
+        const int e = stack.frames[stack.size - 1].effective;
+        if (kind == elementText)
+            writeText(sink, e, d->texts[index]);
+        else
+            writeClear(sink, e, d->clears[index]);
+    }
+    void leave(NodeData*) {
+        endNode(sink, stack.frames[stack.size - 1]);
+        stack.size--;
+    }
+};
+
+// The walk over `root` and its subtree, depth first in document order.
+// Returns the number of bytes produced, or -1 when memory runs out or the
+// sink stops (memory runs out, or the text would exceed INT_MAX bytes).
 template <class Sink>
 int64_t walk(Sink& sink, NodeData* root, int level, WriteFrameStack& stack) {
     stack.size = 0;
-    if (sink.stopped()) return -1;
-    WriteFrame* f = stack.push();
-    if (!f) return -1;
-    startNode(sink, f, root, level);
-    for (;;) {
-        if (f->position < f->count) {
-            const int entry = f->order[f->position++];
-            const int kind = entryKind(entry);
-            const NodeData* d = f->d;
-            if (kind == elementText) {
-                writeText(sink, f->effective, d->texts[entryIndex(entry)]);
-                continue;
-            }
-            if (kind == elementClear) {
-                writeClear(sink, f->effective, d->clears[entryIndex(entry)]);
-                continue;
-            }
-            NodeData* c = d->children[entryIndex(entry)];
-            if (sink.stopped()) return -1;
-            const int childLevel = f->childLevel;
-            f = stack.push();  // the frames may move: f is taken anew
-            if (!f) return -1;
-            prefetchHeapAhead(c);
-            startNode(sink, f, c, childLevel);
-            continue;
-        }
-        endNode(sink, *f);
-        if (--stack.size == 0) break;
-        f = &stack.frames[stack.size - 1];
-    }
-    if (sink.stopped()) return -1;
+    WriteVisitor<Sink> visitor{sink, stack, level};
+    if (!readWalk(root, visitor) || visitor.failed || sink.stopped()) return -1;
     return static_cast<int64_t>(sink.length);
 }
 
