@@ -342,6 +342,11 @@ inline void prefetchHeapAhead(const void* node) {
     const uintptr_t ahead = reinterpret_cast<uintptr_t>(node) + 4096;
     for (uintptr_t i = 0; i < 16; i++)
         __builtin_prefetch(reinterpret_cast<const void*>(ahead + 64 * i));
+    // The elements nested in one lie below it (each is written when it
+    // closes): the half kilobyte below the node goes too.
+    const uintptr_t below = reinterpret_cast<uintptr_t>(node) - 512;
+    for (uintptr_t i = 0; i < 8; i++)
+        __builtin_prefetch(reinterpret_cast<const void*>(below + 64 * i));
 }
 
 // Writes the start tag of `d` at level `level` and fills in its frame.
