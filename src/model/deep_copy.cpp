@@ -197,19 +197,6 @@ NodeData* finishCopy(const NodeData* s, CopyStack& stack, BlockBuilder& blocks) 
     return writeCopy(s, hasOrder, sizes, bytes, stack, blocks);
 }
 
-// The parser writes each element when it closes, so the elements nested in
-// one lie below it in memory, the deepest lowest: the walk goes down through
-// them from high addresses to low.  Fetching the kilobyte below each node
-// the walk enters lets those loads overlap instead of each waiting for the
-// one before (measured: the copy of the deeply nested mixed document about
-// 8% faster).  A prefetch never faults, so the address needs no test.
-inline void prefetchBelow(const NodeData* d) {
-    // Computed as a number: the address may lie outside any block.
-    const uintptr_t below = reinterpret_cast<uintptr_t>(d) - 1024;
-    for (uintptr_t i = 0; i < 16; i++)
-        __builtin_prefetch(reinterpret_cast<const void*>(below + 64 * i));
-}
-
 }  // namespace
 
 // The reading walk goes over the source; each node is copied when it is
@@ -224,7 +211,11 @@ XMLNode XMLNode::deepCopy() const {
         BlockBuilder blocks;
         bool failed = false;
         bool enter(NodeData* d) {
-            prefetchBelow(d);
+            // The walk goes down through the nodes nested in `d`, which lie
+            // below it: fetching the kilobyte below lets their loads overlap
+            // (measured: the copy of the deeply nested mixed.xml about 8%
+            // faster).
+            prefetchLines(reinterpret_cast<uintptr_t>(d) - 1024, 16);
             return !failed;
         }
         void item(NodeData*, XMLElementType, int) {}
