@@ -121,7 +121,8 @@ inline const EscapeSearch& escapeSearch() {
 // start to it settles that (at once in well-formed text), and such a byte is
 // copied with its character.  escapeKnownLength below is the entry point.
 template <bool Write>
-[[gnu::noinline]] size_t escapeRuns(const unsigned char* classes, const char* s, size_t n, char* out) {
+[[gnu::noinline]] size_t escapeRuns(const unsigned char* classes, const char* s, size_t n,
+                                    char* out) {
     const EscapeSearch& search = escapeSearch();
     const char* p = s;
     const char* const end = s + n;

@@ -141,7 +141,8 @@ public:
         const size_t n = f.nameLength;
         const char* const name = strings_.items + f.name;
         if (static_cast<size_t>(textEnd_ - text) <= n || !sameBytes(name, text, n) ||
-            text[n] != '>' || name[n - 1] == '/' || !startsPlainText(static_cast<unsigned char>(name[0])))
+            text[n] != '>' || name[n - 1] == '/' ||
+            !startsPlainText(static_cast<unsigned char>(name[0])))
             return false;
         *end = text + n;
         return true;
@@ -346,7 +347,8 @@ public:
                       static_cast<int>(attributes_.count - f.attributes),
                       static_cast<int>(texts_.count - f.texts),
                       static_cast<int>(clears_.count - f.clears),
-                      static_cast<int>(order_.count - f.order), strings_.count - f.strings};
+                      static_cast<int>(order_.count - f.order),
+                      strings_.count - f.strings};
     }
     static ChunkLayout layoutOf(const Counts& n) {
         return ChunkLayout(n.children, n.attributes, n.texts, n.clears, n.strings);
@@ -377,8 +379,8 @@ public:
                 a[i].value = from[i].value == kNone ? nullptr : at(from[i].value);
             }
         }
-        d->attributes =
-            n.attributes ? reinterpret_cast<XMLAttribute*>(base + layout.attributes) : nullptr;
+        d->attributes = n.attributes ? reinterpret_cast<XMLAttribute*>(base + layout.attributes)
+                                     : nullptr;
         if (n.texts) {
             char** t = reinterpret_cast<char**>(base + layout.texts);
             const size_t* from = texts_.items + f.texts;
@@ -669,9 +671,8 @@ int XMLNode::ParseXMLElement(void* state) {
                         }
                         x->index = offset(close + 1);
                         x->pendingText = close + 1;
-                        if (!current &&
-                            !b.endNameMatches(b.level(), p + 2,
-                                              static_cast<size_t>(nameEnd - (p + 2)))) {
+                        if (!current && !b.endNameMatches(b.level(), p + 2,
+                                                          static_cast<size_t>(nameEnd - (p + 2)))) {
                             x->error = warningUnmatchedEndTag;
                             x->warningIndex = x->index;
                             x->pendingEndTag = p + 2;

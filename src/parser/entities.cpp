@@ -460,8 +460,8 @@ bool decodeShortInto(const Source& in, const unsigned char* table, bool utf8, ch
             uint64_t x;
             std::memcpy(&x, s, 8);
             std::memcpy(w, &x, 8);
-            const uint64_t stops =
-                zeroBytes(x ^ 0x2626262626262626ULL) | (x & 0x8080808080808080ULL);  // "&" is 0x26
+            const uint64_t stops = zeroBytes(x ^ 0x2626262626262626ULL) |
+                                   (x & 0x8080808080808080ULL);  // "&" is 0x26
             if (!stops) {
                 s += 8;
                 w += 8;

@@ -168,7 +168,8 @@ TEST(DeepCopy, ParsedNodeAfterDeletions) {
          }},
         {"first text", [](XMLNode& a) { a.deleteText(0); }},
         {"last text", [](XMLNode& a) { a.deleteText(2); }},
-        {"clear tags", [](XMLNode& a) {
+        {"clear tags",
+         [](XMLNode& a) {
              a.deleteClear(1);
              a.deleteClear(0);
          }},
