@@ -24,7 +24,7 @@ run() {  # name, then cmake arguments
 
 build_and_run() {
   local name=$1
-  if ! cmake --build "$work/$name" >>"$work/$name.log" 2>&1; then
+  if ! cmake --build "$work/$name" --parallel 2 >>"$work/$name.log" 2>&1; then
     cat "$work/$name.log"
     echo "FAIL: $name: building failed"
     exit 1

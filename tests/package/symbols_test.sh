@@ -13,7 +13,7 @@ trap 'rm -rf "$work"' EXIT
 cmake -S "$src" -B "$work/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON \
   -DXMLPARSER_BUILD_TESTS=OFF -DXMLPARSER_BUILD_EXAMPLES=OFF -DXMLPARSER_BUILD_TOOLS=OFF \
   >"$work/configure.log" || { cat "$work/configure.log"; exit 1; }
-cmake --build "$work/build" --target xmlparser >"$work/build.log" 2>&1 ||
+cmake --build "$work/build" --target xmlparser --parallel 2 >"$work/build.log" 2>&1 ||
   { cat "$work/build.log"; exit 1; }
 
 major=$(sed -n 's/^#define XMLPARSER_VERSION_MAJOR \([0-9]*\)$/\1/p' "$src/include/xmlParser.h")

@@ -1,0 +1,1 @@
+// pch.cpp - the object that carries the test programs' precompiled header.
