@@ -34,13 +34,15 @@ struct XMLNode::XMLNodeDataTag {
     // in it since: releasing it then frees nothing but the block reference.
     // Every store of a string or an array clears it (model/memory.h).
     char wholeInChunk;
+    int referenceCount;  // handles, plus the parent's slot
+    // (The small fields come first, packed together: a parsed element is
+    // mostly its record, 88 bytes.)
     XMLNodeDataTag* parent;     // not owned, not counted; null for a root
     XMLNodeDataTag** children;  // each slot holds one reference
     char** texts;               // owned strings
     XMLClear* clears;           // values owned, delimiters never
     XMLAttribute* attributes;   // names and values owned
     int* order;                 // index * 4 + kind, in document order
-    int referenceCount;         // handles, plus the parent's slot
     // The block this record holds one reference on, or null: strings and
     // arrays inside it belong to the block (model/memory.h).
     xml_internal::NodeBlock* block;

@@ -9,6 +9,8 @@
 // the record, every array at exactly its count, and the strings.  Its items
 // then leave the stacks, which hold only the open elements' items, and the
 // new record joins its parent's children.
+#include <cstdint>
+
 #include "internal.h"
 #include "model/memory.h"
 #include "parser/token_scan.h"
@@ -62,11 +64,15 @@ struct Clear {
     const char* closeTag;
 };
 
-// Where an open element's items begin on each stack.
+// Where an open element's items begin on each stack.  32 bits hold every
+// offset and count: the parser takes texts shorter than INT_MAX bytes, every
+// item on a stack comes from at least one byte of the text, and so does
+// every byte on the string stack (decoding never lengthens a string).  A
+// document nested a million deep keeps a million frames.
 struct Frame {
-    size_t name;  // offset of its name (unused for the base node)
-    size_t nameLength;
-    size_t strings, attributes, texts, clears, children, order;
+    uint32_t name;  // offset of its name (unused for the base node)
+    uint32_t nameLength;
+    uint32_t strings, attributes, texts, clears, children, order;
     char declaration;
 };
 
@@ -162,14 +168,14 @@ public:
     // of its strings.
     bool openFrame(size_t name, size_t nameLength, char declaration, bool named) {
         Frame f;
-        f.name = name;
-        f.nameLength = nameLength;
-        f.strings = named ? name : strings_.count;
-        f.attributes = attributes_.count;
-        f.texts = texts_.count;
-        f.clears = clears_.count;
-        f.children = children_.count;
-        f.order = order_.count;
+        f.name = static_cast<uint32_t>(name);
+        f.nameLength = static_cast<uint32_t>(nameLength);
+        f.strings = static_cast<uint32_t>(named ? name : strings_.count);
+        f.attributes = static_cast<uint32_t>(attributes_.count);
+        f.texts = static_cast<uint32_t>(texts_.count);
+        f.clears = static_cast<uint32_t>(clears_.count);
+        f.children = static_cast<uint32_t>(children_.count);
+        f.order = static_cast<uint32_t>(order_.count);
         f.declaration = declaration;
         return frames_.push(f) || fail();
     }
