@@ -21,7 +21,7 @@
 #include <system_error>
 #include <vector>
 
-#include "internal.h"
+#include "internals.h"
 #include "sanitized.h"
 #include "settings_guard.h"
 #include "tree_compare.h"
