@@ -280,21 +280,73 @@ static bool attachNode(NodeData* d, NodeData* x, int position) {
     return true;
 }
 
+// Moves every child of `x` (a nameless node, neither `d` nor an ancestor of
+// it) to `d`, in their order, as attaching them one by one at a running
+// position would place them: together, at `position` in `d`'s contents, or
+// at the end when the position is negative or past the end.  Each child
+// goes as a whole, a nameless one included, and its slot's reference goes
+// with it.  `x` keeps its other contents.  The whole move is done at once,
+// in time linear in the two nodes' contents (one child at a time would
+// shift both arrays once per child), and the room is made first: when
+// memory runs out nothing has moved and false is returned.
+static bool moveChildren(NodeData* d, NodeData* x, int position) {
+    const int k = x->childCount;
+    if (k == 0) return true;
+    const int n = d->childCount;
+    const int t = orderCount(d);
+    if (n > INT_MAX - k || t > INT_MAX - k) return false;
+    if (!reserveMore(d, d->children, n, static_cast<size_t>(k)) ||
+        !reserveMore(d, d->order, t, static_cast<size_t>(k)))
+        return false;
+
+    // Where the moved entries go in d's order, and the index in d's children
+    // of the first moved child: the number of children before that place.
+    int* const o = d->order;
+    const int at = position < 0 || position >= t ? t : position;
+    int index = 0;
+    if (at == t) {
+        index = n;
+    } else {
+        for (int i = 0; i < at; i++)
+            if (entryKind(o[i]) == elementChildNode) index++;
+    }
+    for (int i = at; i < t; i++)
+        if (entryKind(o[i]) == elementChildNode)
+            o[i] = orderEntry(entryIndex(o[i]) + k, elementChildNode);
+    std::memmove(o + at + k, o + at, static_cast<size_t>(t - at) * sizeof(int));
+    for (int j = 0; j < k; j++) o[at + j] = orderEntry(index + j, elementChildNode);
+
+    NodeData** const c = d->children;
+    std::memmove(c + index + k, c + index, static_cast<size_t>(n - index) * sizeof(NodeData*));
+    for (int j = 0; j < k; j++) {
+        c[index + j] = x->children[j];
+        c[index + j]->parent = d;
+    }
+    d->childCount = n + k;
+
+    // x keeps its texts and clear tags, their entries in their order.
+    const int xt = orderCount(x);
+    int kept = 0;
+    for (int i = 0; i < xt; i++)
+        if (entryKind(x->order[i]) != elementChildNode) x->order[kept++] = x->order[i];
+    x->childCount = 0;
+    arrayFree(x, x->children);
+    x->children = nullptr;
+    return true;
+}
+
 // Attaching a node under itself or one of its own descendants (directly, or
 // through a nameless node whose children would move) would make a cycle: it
 // is refused, nothing changes, and the empty node is returned.
 //
-// The children of a nameless node are moved one by one, each as a whole: a
-// child that is itself nameless is moved as a node (with its own contents)
-// rather than being taken apart, so the move always ends and loses nothing.
+// The children of a nameless node move each as a whole: a child that is
+// itself nameless is moved as a node (with its own contents) rather than
+// being taken apart, so the move always ends and loses nothing.
 XMLNode XMLNode::addChild(XMLNode x, int position) {
     if (!x.nodeData || !nodeData) return x;
     if (isSelfOrAncestor(x.nodeData, nodeData)) return XMLNode();
     if (!x.nodeData->name) {
-        while (x.nodeData->childCount > 0) {
-            if (!attachNode(nodeData, x.nodeData->children[0], position)) break;
-            if (position >= 0) position++;
-        }
+        moveChildren(nodeData, x.nodeData, position);
         return x;
     }
     attachNode(nodeData, x.nodeData, position);

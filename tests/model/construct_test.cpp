@@ -2,11 +2,13 @@
 // moving nodes between parents.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
+#include "alloc_hook.h"
 #include "internals.h"
-#include "internals.h"
+#include "sanitized.h"
 #include "tree_compare.h"
 
 using xml_internal::NodeAccess;
@@ -363,6 +365,110 @@ TEST(Move, WithinOwnParentPositionCountsContentWithoutTheNode) {
         EXPECT_EQ(refs(m), 2);
         EXPECT_TRUE(TreeInvariantsHold(p));
     }
+}
+
+// Moving a nameless node's children places them as attaching them one at a
+// time, at a running position, would: the reference here is that loop,
+// through the public move of one named child.  Trees of every small shape,
+// at every position, with the nameless node a root or a child of the target.
+TEST(Move, NamelessChildrenLandWhereOneByOneMovesWouldPutThem) {
+    std::mt19937 random(7);
+    auto fill = [&random](XMLNode n, const char* prefix) {
+        const int items = static_cast<int>(random() % 6);
+        for (int i = 0; i < items; i++) {
+            const std::string v = prefix + std::to_string(i);
+            switch (random() % 3) {
+                case 0: n.addChild(v.c_str()).addText("in"); break;
+                case 1: n.addText(v.c_str()); break;
+                default: n.addClear(v.c_str()); break;
+            }
+        }
+    };
+    for (int round = 0; round < 300; round++) {
+        SCOPED_TRACE(round);
+        XMLNode d = XMLNode::createXMLTopNode("d");
+        fill(d, "d");
+        const bool inside = round % 3 == 0;  // the nameless node a child of d
+        XMLNode x = inside ? d.addChild("x") : XMLNode::createXMLTopNode("x");
+        fill(x, "x");
+        x.addAttribute("kept", "1");
+        x.updateName(nullptr);
+        const int t = d.nElement() - d.nAttribute();
+        const int position = static_cast<int>(random() % (t + 4)) - 2;
+
+        XMLNode expectedD = d.deepCopy();
+        XMLNode expectedX = inside ? expectedD.getChildNode(d.nChildNode() - 1)
+                                   : x.deepCopy();  // x came last
+        for (int p = position; expectedX.nChildNode() > 0; p += p >= 0 ? 1 : 0)
+            expectedD.addChild(expectedX.getChildNode(0), p);
+
+        EXPECT_EQ(NodeAccess::data(d.addChild(x, position)), NodeAccess::data(x));
+        EXPECT_TRUE(TreesEqual(d, expectedD)) << contents(d) << " | " << contents(expectedD);
+        EXPECT_EQ(contents(x), contents(expectedX));
+        EXPECT_EQ(x.nAttribute(), 1);
+        EXPECT_TRUE(TreeInvariantsHold(d));
+        EXPECT_TRUE(TreeInvariantsHold(x));
+        for (int i = 0; i < d.nChildNode(); i++) {
+            const XMLNode c = d.getChildNode(i);
+            if (NodeAccess::data(c) == NodeAccess::data(x)) continue;
+            EXPECT_EQ(refs(c), 2);  // the slot and the handle just made
+        }
+    }
+}
+
+// When memory runs out the nameless node's children all stay where they
+// were: nothing moves, nothing leaks.
+TEST(Move, NamelessChildrenStayPutWhenMemoryRunsOut) {
+    for (long failAt = 0;; failAt++) {
+        SCOPED_TRACE(failAt);
+        XMLNode d = XMLNode::createXMLTopNode("d");
+        d.addChild("d0");
+        d.addText("t");
+        XMLNode x = XMLNode::createXMLTopNode(nullptr);
+        for (int i = 0; i < 40; i++) x.addChild(("x" + std::to_string(i)).c_str());
+        const std::string before = contents(d) + " | " + contents(x);
+        bool failed;
+        {
+            alloc_hook::Scope scope(failAt);
+            d.addChild(x, 1);
+            failed = scope.failed();
+        }
+        EXPECT_TRUE(TreeInvariantsHold(d));
+        EXPECT_TRUE(TreeInvariantsHold(x));
+        if (!failed) {
+            EXPECT_GT(failAt, 0);  // the move allocates: some step failed
+            EXPECT_EQ(d.nChildNode(), 41);
+            EXPECT_EQ(x.nChildNode(), 0);
+            break;
+        }
+        EXPECT_EQ(contents(d) + " | " + contents(x), before);
+    }
+}
+
+// A parsed fragment of a million siblings grafted into another node in one
+// call: one child at a time, each move shifted both arrays, which took
+// minutes here.
+TEST(Move, MillionChildrenOfANamelessNodeMoveAtOnce) {
+#ifdef XMLPARSER_SANITIZED
+    const int count = 100000;
+#else
+    const int count = 1000000;
+#endif
+    std::string text;
+    for (int i = 0; i < count; i++) text += "<a/>";
+    text += "<b/>";
+    XMLNode fragment = XMLNode::parseString(text.c_str());
+    ASSERT_EQ(fragment.nChildNode(), count + 1);
+    XMLNode d = XMLNode::createXMLTopNode("d");
+    d.addText("first");
+    d.addText("last");
+    d.addChild(fragment, 1);
+    EXPECT_EQ(fragment.nChildNode(), 0);
+    ASSERT_EQ(d.nChildNode(), count + 1);
+    EXPECT_STREQ(d.getChildNode(count).getName(), "b");
+    EXPECT_STREQ(d.getText(1), "last");
+    EXPECT_EQ(d.positionOfText(1), count + 2);
+    EXPECT_TRUE(TreeInvariantsHold(d));
 }
 
 }  // namespace
