@@ -5,9 +5,7 @@
 // After every step the forest's invariants are checked: order arrays,
 // counts, parent pointers, and reference counts exactly matching the handles
 // held here plus the parents' slots.
-#include <algorithm>
 #include <cstdint>
-#include <vector>
 
 #include "fuzz_check.h"
 #include "internal.h"
@@ -38,29 +36,11 @@ const char* const kTexts[] = {"t", "a&b", "<x>", "", "caf\xc3\xa9", "\xe6", "'\"
 const char* name(Input& in) { return kNames[in.byte() % 8]; }
 const char* text(Input& in) { return kTexts[in.byte() % 8]; }
 
-// Nodes in the trees the handles reach.  Deep copies moved back into the
-// forest double it, and the invariants are checked after every step, so the
-// copies stop once the forest is this large: the input's steps then go to
-// other operations instead of to checking ever larger trees.
+// Deep copies moved back into the forest double it, and the invariants are
+// checked after every step, so the copies stop once the forest holds this
+// many nodes: the input's steps then go to other operations instead of to
+// checking ever larger trees.
 const size_t kMaxForest = 4096;
-size_t forestSize(const XMLNode* h) {
-    std::vector<const xml_internal::NodeData*> roots;
-    for (int i = 0; i < kHandles; i++) {
-        const xml_internal::NodeData* d = NodeAccess::data(h[i]);
-        if (!d) continue;
-        while (d->parent) d = d->parent;
-        if (std::find(roots.begin(), roots.end(), d) == roots.end()) roots.push_back(d);
-    }
-    size_t nodes = 0;
-    std::vector<const xml_internal::NodeData*> stack(roots);
-    while (!stack.empty()) {
-        const xml_internal::NodeData* d = stack.back();
-        stack.pop_back();
-        nodes++;
-        for (int i = 0; i < d->childCount; i++) stack.push_back(d->children[i]);
-    }
-    return nodes;
-}
 
 // A heap copy for the owning variants (null stays null).
 char* owned(const char* s) { return s ? stringDup(s) : nullptr; }
@@ -273,7 +253,7 @@ void step(Input& in, XMLNode* h) {
         }
         case 32: {  // deep copy: equal content, an independent root
             XMLNode& b = in.handle(h);
-            if (forestSize(h) > kMaxForest) break;
+            if (ForestSize(h, kHandles) > kMaxForest) break;
             XMLNode copy = a.deepCopy();
             FUZZ_CHECK(copy.isEmpty() == a.isEmpty());
             if (!copy.isEmpty()) {

@@ -156,16 +156,41 @@ std::string compareNode(const NodeData* x, const NodeData* y) {
     return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult ForestInvariantsHold(const XMLNode* handles, size_t count) {
-    std::map<const NodeData*, int> held;
+namespace {
+
+// The roots of the trees that the handles reach.
+std::set<const NodeData*> forestRoots(const XMLNode* handles, size_t count) {
     std::set<const NodeData*> roots;
     for (size_t i = 0; i < count; i++) {
         const NodeData* d = NodeAccess::data(handles[i]);
         if (!d) continue;
-        held[d]++;
         while (d->parent) d = d->parent;
         roots.insert(d);
     }
+    return roots;
+}
+
+}  // namespace
+
+size_t ForestSize(const XMLNode* handles, size_t count) {
+    size_t nodes = 0;
+    for (const NodeData* root : forestRoots(handles, count)) {
+        std::vector<const NodeData*> stack{root};
+        while (!stack.empty()) {
+            const NodeData* d = stack.back();
+            stack.pop_back();
+            nodes++;
+            for (int i = 0; i < d->childCount; i++) stack.push_back(d->children[i]);
+        }
+    }
+    return nodes;
+}
+
+::testing::AssertionResult ForestInvariantsHold(const XMLNode* handles, size_t count) {
+    std::map<const NodeData*, int> held;
+    for (size_t i = 0; i < count; i++)
+        if (const NodeData* d = NodeAccess::data(handles[i])) held[d]++;
+    const std::set<const NodeData*> roots = forestRoots(handles, count);
     for (const NodeData* root : roots) {
         std::vector<const NodeData*> stack{root};
         while (!stack.empty()) {

@@ -28,4 +28,8 @@
 // slot.
 ::testing::AssertionResult ForestInvariantsHold(const XMLNode* handles, size_t count);
 
+// The number of nodes in the trees that the handles reach (each tree once,
+// whichever of its nodes the handles hold).
+size_t ForestSize(const XMLNode* handles, size_t count);
+
 #endif
